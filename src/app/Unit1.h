@@ -1,0 +1,114 @@
+// TWebModule1: the application module that lives for one request and owns its state.
+// Every command is an operation of it; operations live in the folder of their subsystem.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/css_value.h"
+#include "app/settings.h"
+#include "gateway/cgi_request.h"
+#include "gateway/cgi_response.h"
+#include "store/velmlib.h"
+
+class TWebModule1;
+struct TCommandEntry;
+
+// A handler returns a result that some rewrites read (1 = success where it matters).
+using TCommandHandler = int (TWebModule1::*)(const TCommandEntry& entry);
+
+enum class TRewriteKind {
+  None,
+  Fixed,          // the command becomes RewriteTo
+  EcIfArg3ElseWc, // EC when argument 3 is non-empty, else WC
+  OnSuccess,      // RewriteTo when the handler returned 1
+};
+
+struct TCommandEntry {
+  const char* Word;          // upper case; "" is the top page
+  TCommandHandler Handler;   // nullptr: not built, the entry does nothing
+  TRewriteKind Rewrite;
+  const char* RewriteTo;
+  bool Admin;                // runs the login check before the handler
+  bool RawBody;              // the content fields are read once so the whole body is there
+  const char* P1;            // fixed arguments of the table
+  const char* P2;
+  const char* P3;
+};
+
+const std::vector<TCommandEntry>& CommandTable();
+
+class TWebModule1 {
+public:
+  TWebModule1(TCGIRequest& request, TCGIResponse& response);
+
+  // The one entry of every request.
+  void WebModule1WebActionItem1Action();
+
+  TCGIRequest& Request;
+  TCGIResponse& Response;
+
+  std::string InName, InPass;      // cookies INNAME / INPASS
+  std::string ExeFolder;           // ends in "/"
+  TSystemSettings Sys;
+  TAccountList AccountList;
+  std::string AccountWord, Command, Arg3, Arg4;
+  TAccountType Account;            // the selected account, title from title.txt
+  TCSSValue Css;
+  TCategoryList CategoryList;
+
+  // Folders of the selected account (end in "/").
+  std::string AccountFolder() const { return Sys.DATAFOLDER + Account.LoginName + "/"; }
+  std::string ImageFolder() const { return ExeFolder + "images/"; }
+  std::string AccountImageFolder() const { return ImageFolder() + Account.Id + "/"; }
+  std::string BlogURL() const { return Sys.SYSTEMURL + "velm.exe?" + Account.Id; }
+
+  // The system error page with a red message (charset from the settings read so far).
+  void SystemErrorPage(const std::string& message);
+  std::string SystemErrorText(const std::string& message) const;
+
+  // HTML form helpers (form starts post to ./velm.exe?<account word>+<tail>).
+  std::string FormStart(const std::string& tail, const std::string& name = "") const;
+  std::string FormStartUpload(const std::string& tail, const std::string& name = "") const;
+  std::string FormStartNewWindow(const std::string& tail, const std::string& name = "") const;
+
+  // ---- login, cookies, view password ----
+  bool CheckLogin() const;                         // cookies against the account
+  void LoginFailurePage();
+  void AdminFrame(TStringList& page);              // head + navigation column
+  std::string ViewPasswordCell() const;
+  bool ViewPasswordOK();                           // no view password, or the right cookie
+  int DoViewPassword(const TCommandEntry&);        // VPW
+  int DoLogout(const TCommandEntry&);              // QI
+  int DoLogin(const TCommandEntry&);               // LG
+
+  // ---- access log ----
+  void LogAccess();
+  void AccessCounts(long long& total, long long& today, long long& yesterday);
+  void CounterLines(TStringList& page);
+  int DoDownloadLog(const TCommandEntry&);         // LL
+  int DoFoldLog(const TCommandEntry&);             // LM
+
+  // ---- public pages ----
+  int DoArticleList(const TCommandEntry&);         // DV, top page, SV, SC
+  int DoPhotoAlbum(const TCommandEntry&);          // PA
+  int DoLinkList(const TCommandEntry&);            // UL
+  int DoSingleArticle(const TCommandEntry&);       // SL
+  int DoPrintable(const TCommandEntry&);           // PL
+  int DoPreview(const TCommandEntry&);             // LP
+
+  // ---- syndication ----
+  int DoFeed(const TCommandEntry&);                // RSS, RSSL, RSS20, RSSL20, ATOM, ATOML
+  int DoTrackBack(const TCommandEntry&);           // TB
+  int DoTrackBackView(const TCommandEntry&);       // TV
+
+private:
+  bool Prepare();
+  void WalkCommandChain();
+};
+
+// Plain escape for user text in pages and record fields: < > " and tab.
+std::string Escape(const std::string& s);
+std::string TextInput(const std::string& name, const std::string& value);
+std::string TextInputStyled(const std::string& style, const std::string& name, const std::string& value);
+std::string HiddenInput(const std::string& name, const std::string& value);
+std::string ShortStamp(const std::string& stamp);  // mm/dd hh:nn
