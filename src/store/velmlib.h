@@ -37,3 +37,7 @@ struct TTrackBack {
   std::string date, id, logid, blogname, title, excerpt, url;
 };
 using TTrackBackList = std::vector<TTrackBack>;
+
+#include "store/articles.h"
+#include "store/categories.h"
+#include "store/comments.h"

@@ -1,0 +1,83 @@
+// The command table: 68 entries walked in this order for every request.
+#include "app/Unit1.h"
+
+namespace {
+using R = TRewriteKind;
+using M = TWebModule1;
+constexpr TCommandHandler kNone = nullptr;
+}  // namespace
+
+const std::vector<TCommandEntry>& CommandTable() {
+  // Word, handler, rewrite, rewrite target, login check, raw body, fixed arguments.
+  static const std::vector<TCommandEntry> table = {
+      {"VPW", kNone, R::None, "", false, false, "", "", ""},
+      {"QI", kNone, R::None, "", false, false, "", "", ""},
+      {"RSS", kNone, R::None, "", false, false, "short", "1.0", ""},
+      {"RSSL", kNone, R::None, "", false, false, "long", "1.0", ""},
+      {"RSS20", kNone, R::None, "", false, false, "short", "2.0", ""},
+      {"RSSL20", kNone, R::None, "", false, false, "long", "2.0", ""},
+      {"ATOM", kNone, R::None, "", false, false, "short", "ATOM", ""},
+      {"ATOML", kNone, R::None, "", false, false, "long", "ATOM", ""},
+      {"LS", kNone, R::None, "", true, false, "", "", ""},
+      {"KEYIMAGE", kNone, R::None, "", false, false, "", "", ""},
+      {"IU", kNone, R::EcIfArg3ElseWc, "", true, true, "", "", ""},
+      {"TU", kNone, R::Fixed, "VV", true, true, "titleimage", "", ""},
+      {"BU", kNone, R::Fixed, "VV", true, true, "velmbackground", "", ""},
+      {"PU", kNone, R::Fixed, "VV", true, true, "profileimage", "", ""},
+      {"DD", kNone, R::Fixed, "VV", true, false, "", "", ""},
+      {"MS", kNone, R::None, "", true, false, "", "", ""},
+      {"DU", kNone, R::EcIfArg3ElseWc, "", true, false, "", "", ""},
+      {"DW", kNone, R::EcIfArg3ElseWc, "", true, false, "", "", ""},
+      {"DV", kNone, R::None, "", false, false, "", "", ""},
+      {"", kNone, R::None, "", false, false, "", "", ""},
+      {"SV", kNone, R::None, "", false, false, "", "", ""},
+      {"SC", kNone, R::None, "", false, false, "", "", ""},
+      {"PA", kNone, R::None, "", false, false, "", "", ""},
+      {"LG", kNone, R::None, "", false, false, "", "", ""},
+      {"HC", kNone, R::None, "", true, false, "", "", ""},
+      {"HS", kNone, R::None, "", true, false, "", "", ""},
+      {"PV", kNone, R::None, "", true, false, "", "", ""},
+      {"PS", kNone, R::None, "", true, false, "", "", ""},
+      {"UC", kNone, R::None, "", true, false, "", "", ""},
+      {"CD", kNone, R::None, "", true, false, "", "", ""},
+      {"CV", kNone, R::None, "", true, false, "", "", ""},
+      {"LD", kNone, R::None, "", true, true, "", "", ""},
+      {"LV", kNone, R::None, "", true, false, "", "", ""},
+      {"UL", kNone, R::None, "", false, false, "", "", ""},
+      {"DM", kNone, R::Fixed, "EC", true, false, "", "", ""},
+      {"VM", kNone, R::Fixed, "EC", true, false, "", "", ""},
+      {"DT", kNone, R::Fixed, "EC", true, false, "", "", ""},
+      {"EC", kNone, R::None, "", true, false, "", "", ""},
+      {"LC", kNone, R::None, "", true, false, "", "", ""},
+      {"WC", kNone, R::None, "", true, false, "", "", ""},
+      {"SS", kNone, R::None, "", true, false, "", "", ""},
+      {"DC", kNone, R::None, "", true, false, "", "", ""},
+      {"SM", kNone, R::Fixed, "SL", false, false, "", "", ""},
+      {"SL", kNone, R::None, "", false, false, "", "", ""},
+      {"PL", kNone, R::None, "", false, false, "", "", ""},
+      {"LP", kNone, R::None, "", false, false, "", "", ""},
+      {"VV", kNone, R::None, "", true, false, "", "", ""},
+      {"US", kNone, R::None, "", true, false, "", "", ""},
+      {"TB", kNone, R::None, "", false, false, "", "", ""},
+      {"TV", kNone, R::None, "", false, false, "", "", ""},
+      {"LL", kNone, R::None, "", true, false, "", "", ""},
+      {"LM", kNone, R::None, "", true, false, "", "", ""},
+      {"CF", kNone, R::None, "", true, false, "", "", ""},
+      {"CZ", kNone, R::None, "", true, false, "", "", ""},
+      {"CM", kNone, R::None, "", true, false, "", "", ""},
+      {"CS", kNone, R::None, "", true, false, "カスタムメニュー", "custommenu.txt", "custommenu"},
+      {"UP", kNone, R::None, "", true, false, "", "", ""},
+      {"PW", kNone, R::None, "", true, false, "", "", ""},
+      {"SU", kNone, R::None, "", true, false, "", "", ""},
+      {"CB", kNone, R::None, "", true, false, "", "", ""},
+      {"BS", kNone, R::None, "", true, false, "コメントブロック", "commentblock.txt", "commentspam"},
+      {"BSIP", kNone, R::None, "", true, false, "コメントIPブロック", "commentipblock.txt", "commentspam"},
+      {"TD", kNone, R::None, "", true, false, "", "", ""},
+      {"DS", kNone, R::None, "", true, false, "トラックバックブロック", "trackbackblock.txt", "trackbackspam"},
+      {"TR", kNone, R::None, "", true, false, "", "", ""},
+      {"JD", kNone, R::OnSuccess, "JM", true, true, "", "", ""},
+      {"JM", kNone, R::None, "", true, false, "", "", ""},
+      {"MV", kNone, R::None, "", true, false, "", "", ""},
+  };
+  return table;
+}

@@ -1,0 +1,43 @@
+// Article index (cindex.txt), article bodies, attachment lists and the side files.
+#pragma once
+#include <string>
+
+#include "store/velmlib.h"
+
+struct TSystemSettings;
+
+// Newest first. dateFilter: "" all, 6 chars yyyymm, 8 chars yyyymmdd, other lengths nothing.
+void LoadContentList(const std::string& accountFolder, const std::string& categoryFilter,
+                     bool includeHiddenCategories, bool countPerCategory, bool includeHidden,
+                     TContentList& list, TCategoryList& categories, const std::string& dateFilter);
+void LoadPhotoContentList(const std::string& accountFolder, const std::string& categoryFilter,
+                          bool firstOnly, bool includeHidden, TContentList& list,
+                          const std::string& dateFilter);
+bool FindContent(const std::string& accountFolder, const std::string& id, TContentIndex& content);
+
+std::string LoadArticleBody(const std::string& accountFolder, const std::string& id);
+TStringList LoadAttachNames(const std::string& accountFolder, const std::string& id);   // <id>.iix lines
+TAttachFileList LoadAttachFileList(const std::string& accountFolder, const std::string& id,
+                                   const std::string& imageFolder);                      // token "EXISTS"
+TAttachFileList LoadWorkAttachList(const std::string& accountFolder, const std::string& imageFolder);
+
+// Id of a new article saved at the stored timestamp `stamp`; when that id is taken, the stamp is
+// stepped forward a second at a time (stamp is updated to the one used).
+std::string NewArticleId(const std::string& accountFolder, std::string& stamp);
+std::string ArticleIdOf(const std::string& stamp);  // SHA-1 of the stamp, 40 lower-case hex
+
+// Index rewrites (locked, atomic). sortByDate: USEEDITDATE= on.
+bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
+bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
+bool RemoveContentIndex(const std::string& accountFolder, const std::string& id);
+// The delete cascade: index line, body, pictures <id>-<n><ext>, comments, .iix. False when the id
+// is not in the index (nothing deleted).
+bool DeleteContent(const std::string& accountFolder, const std::string& imageFolder,
+                   const std::string& id, const TSystemSettings& sys);
+
+void AppendViewLog(const std::string& accountFolder, const TContentIndex& c,
+                   const std::string& userAgent, const std::string& referer);
+// The cross-account new-article list (ALLNEWSNAME=, ALLNEWSCOUNT=).
+bool AppendAllNews(const std::string& exeFolder, const TSystemSettings& sys, const std::string& stamp,
+                   const std::string& blogTitle, const std::string& articleTitle,
+                   const std::string& accountId, const std::string& articleId);

@@ -1,0 +1,19 @@
+// Comments (comment.txt) and trackbacks (trackback.txt, UTF-8 lines).
+#pragma once
+#include <string>
+
+#include "store/velmlib.h"
+
+// Newest first; limit L > 0 stops after L + 1 records; 0 reads all. Walks from the end.
+void LoadCommentList(const std::string& accountFolder, const std::string& articleId, bool includeHidden,
+                     TCommentList& list, int limit);
+void CountComments(const std::string& accountFolder, const std::string& articleId, int& hidden, int& total);
+void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list);
+
+bool AppendComment(const std::string& accountFolder, const std::string& line);
+bool DeleteComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId);
+bool ApproveComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId);
+bool DeleteArticleComments(const std::string& accountFolder, const std::string& articleId);
+bool DeleteCategoryComments(const std::string& accountFolder, const std::string& categoryId);
+bool AppendTrackBack(const std::string& accountFolder, const std::string& utf8Line);
+bool DeleteTrackBack(const std::string& accountFolder, const std::string& trackbackId);
