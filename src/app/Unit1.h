@@ -88,6 +88,21 @@ public:
   int DoDownloadLog(const TCommandEntry&);         // LL
   int DoFoldLog(const TCommandEntry&);             // LM
 
+  // ---- page parts shared by the page builders ----
+  void StyleSheetLines(TStringList& page) const;   // the stylesheet rules (without <style> lines)
+  // Inputs of the side menu, gathered once by the page builder.
+  struct TSideMenuInput {
+    TContentList Contents;       // public articles, newest first, with per-category counts in CategoryList
+    TCommentList NewComments;    // newest comments, limit 10
+    int CalendarYear = 0, CalendarMonth = 0;
+  };
+  void SideMenuCell(TStringList& page, const TSideMenuInput& in);  // <td class="navicell">...</td>
+  void SubColumnCell(TStringList& page);                           // <td class="subcell">...</td>
+  // The calendar that replaces one "<CALENDAR ...>" tag (the tag text gives the colours).
+  std::string CalendarHTML(const std::string& tag, int year, int month, const TContentList& contents);
+  // Photo choice for the side menu and the album: false when the blog has no photo.
+  bool ChoosePhoto(bool random, TContentIndex& content, std::string& imageHtml);
+
   // ---- public pages ----
   int DoArticleList(const TCommandEntry&);         // DV, top page, SV, SC
   int DoPhotoAlbum(const TCommandEntry&);          // PA
