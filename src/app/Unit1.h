@@ -9,6 +9,7 @@
 #include "gateway/cgi_request.h"
 #include "gateway/cgi_response.h"
 #include "store/velmlib.h"
+#include "text/DString.h"
 
 class TWebModule1;
 struct TCommandEntry;
@@ -121,8 +122,6 @@ private:
   void WalkCommandChain();
 };
 
-// Plain escape for user text in pages and record fields: < > " and tab.
-std::string Escape(const std::string& s);
 std::string TextInput(const std::string& name, const std::string& value);
 std::string TextInputStyled(const std::string& style, const std::string& name, const std::string& value);
 std::string HiddenInput(const std::string& name, const std::string& value);

@@ -24,21 +24,6 @@ std::string TWebModule1::FormStartNewWindow(const std::string& tail, const std::
   return Head(AccountWord, tail) + "\" method=\"post\" name=\"" + name + "\" target=\"_blank\">";
 }
 
-std::string Escape(const std::string& s) {
-  std::string out;
-  out.reserve(s.size() + 16);
-  for (char c : s) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += ' '; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string TextInput(const std::string& name, const std::string& value) {
   return "<input type=\"text\" name=\"" + name + "\" value=\"" + value + "\">";
 }

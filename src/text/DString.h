@@ -32,6 +32,10 @@ std::string PercentDecode(const std::string& s); // "+" unchanged
 std::string RandomDigits(int n);
 std::string RandomCode(int n);
 
+// The escape of user text for pages and record fields: "<" "&lt;", ">" "&gt;", '"' "&quot;",
+// tab -> blank; "&" is left as it is.
+std::string Escape(const std::string& s);
+
 // A request word that becomes part of a file name: refused when it is empty or holds
 // "/", "\", "..", NUL or starts with ".".
 bool IsSafeFileWord(const std::string& s);
