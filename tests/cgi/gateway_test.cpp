@@ -1,7 +1,7 @@
 // The gateway through the real executable: words, bodies, cookies, the header block.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <ctime>
 #include <random>
 
 #include "cgi_harness.h"
@@ -73,9 +73,9 @@ TEST(Gateway, ShortAndOddBodiesEnd) {
     r.method = "POST";
     r.body = "a=1&b=2";
     r.contentLength = announced;
-    auto start = std::chrono::steady_clock::now();
+    const time_t start = time(nullptr);  // <chrono> does not build with the CP932 charset
     TCGIResult res = inst.Run(r);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_LT(time(nullptr) - start, 10);
     EXPECT_EQ(res.exitCode, 0) << announced;
     EXPECT_EQ(res.status, "200 OK") << announced;
   }
