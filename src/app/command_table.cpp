@@ -10,8 +10,8 @@ constexpr TCommandHandler kNone = nullptr;
 const std::vector<TCommandEntry>& CommandTable() {
   // Word, handler, rewrite, rewrite target, login check, raw body, fixed arguments.
   static const std::vector<TCommandEntry> table = {
-      {"VPW", kNone, R::None, "", false, false, "", "", ""},
-      {"QI", kNone, R::None, "", false, false, "", "", ""},
+      {"VPW", &M::DoViewPassword, R::None, "", false, false, "", "", ""},
+      {"QI", &M::DoLogout, R::None, "", false, false, "", "", ""},
       {"RSS", kNone, R::None, "", false, false, "short", "1.0", ""},
       {"RSSL", kNone, R::None, "", false, false, "long", "1.0", ""},
       {"RSS20", kNone, R::None, "", false, false, "short", "2.0", ""},
@@ -33,7 +33,7 @@ const std::vector<TCommandEntry>& CommandTable() {
       {"SV", kNone, R::None, "", false, false, "", "", ""},
       {"SC", kNone, R::None, "", false, false, "", "", ""},
       {"PA", kNone, R::None, "", false, false, "", "", ""},
-      {"LG", kNone, R::None, "", false, false, "", "", ""},
+      {"LG", &M::DoLogin, R::None, "", false, false, "", "", ""},
       {"HC", kNone, R::None, "", true, false, "", "", ""},
       {"HS", kNone, R::None, "", true, false, "", "", ""},
       {"PV", kNone, R::None, "", true, false, "", "", ""},
@@ -60,8 +60,8 @@ const std::vector<TCommandEntry>& CommandTable() {
       {"US", kNone, R::None, "", true, false, "", "", ""},
       {"TB", kNone, R::None, "", false, false, "", "", ""},
       {"TV", kNone, R::None, "", false, false, "", "", ""},
-      {"LL", kNone, R::None, "", true, false, "", "", ""},
-      {"LM", kNone, R::None, "", true, false, "", "", ""},
+      {"LL", &M::DoDownloadLog, R::None, "", true, false, "", "", ""},
+      {"LM", &M::DoFoldLog, R::None, "", true, false, "", "", ""},
       {"CF", kNone, R::None, "", true, false, "", "", ""},
       {"CZ", kNone, R::None, "", true, false, "", "", ""},
       {"CM", kNone, R::None, "", true, false, "", "", ""},

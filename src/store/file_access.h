@@ -41,3 +41,39 @@ bool RewriteLines(const std::string& path,
                   const std::function<TRewrite(TStringList& lines, bool existed)>& change);
 bool RewriteText(const std::string& path,
                  const std::function<TRewrite(std::string& text, bool existed)>& change);
+
+// ---- Locked walks of a file (file_access_log.cpp) ----
+
+// What a backward walk does after seeing a line.
+enum class TWalk { Next, Stop, Found };
+
+// Appends line + CR LF under the exclusive lock (the file is created when missing; the retry
+// rule; the path is re-checked after locking). When `walk` is given it first sees the file's
+// non-empty lines from the last towards the first, read backwards in blocks: Next goes on, Stop
+// ends the walk, Found ends it and nothing is appended (*found tells which). False when the lock
+// could not be had or the write failed.
+bool AppendLineUnlessFound(const std::string& path, const std::string& line,
+                           const std::function<TWalk(const std::string& line)>& walk = {},
+                           bool* found = nullptr);
+
+// Which file a path named when it was read.
+struct TFileStamp {
+  unsigned long long Device = 0, Inode = 0;
+  long long Size = -1;   // -1: missing
+};
+
+// Reads path from byte `from` to its end under the shared lock (retry rule), handing the bytes
+// to `chunk` in blocks. A missing file gives no bytes and true (stamp.Size -1); false when the
+// lock could not be had.
+bool ReadFileFrom(const std::string& path, long long from,
+                  const std::function<void(const char* data, size_t size)>& chunk, TFileStamp& stamp);
+
+// Holds the exclusive lock on path (retry rule, re-checked) while its lines are counted (CR LF,
+// LF or CR; a final break adds no empty line) and `keep` runs with the count; when keep returns
+// true the file is deleted before the lock is released. A missing file counts 0. False when
+// the lock could not be had or keep returned false.
+bool CountLinesThenDelete(const std::string& path, const std::function<bool(long long lines)>& keep);
+
+// The first of `names` (in their order) that names a file in folder without regard to ASCII
+// case, as the name is on disk (an exact match wins); "" when there is none. One folder scan.
+std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names);

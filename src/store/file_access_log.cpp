@@ -1,0 +1,225 @@
+// Locked walks of a file: the access log's append, its tail reads and its fold.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "store/file_access.h"
+
+namespace {
+
+constexpr size_t kBackBlock = 64 * 1024;
+constexpr size_t kReadBlock = 1024 * 1024;
+
+void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+// One try of the rule takes the lock at once or waits up to one pause. The pause polls in short
+// steps, so a lock released early is taken at once; the deadline (tries x pause) is unchanged.
+bool LockWithRetry(int fd, int op) {
+  for (int t = 0; t < kFileTries; ++t) {
+    if (flock(fd, op | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (t + 1 == kFileTries) break;
+    int waited = 0, step = 1;
+    while (waited < kFilePauseMs) {
+      const int ms = std::min(step, kFilePauseMs - waited);
+      SleepMs(ms);
+      waited += ms;
+      if (flock(fd, op | LOCK_NB) == 0) return true;
+      step = std::min(step * 2, 16);
+    }
+  }
+  return false;
+}
+
+// Opens and locks path, and reopens when the path no longer names the locked file (it was
+// renamed over or deleted while this process waited). -1 when it cannot be had; `missing` is
+// set when the file does not exist and was not to be created.
+int OpenLocked(const std::string& path, int flags, int op, bool& missing) {
+  missing = false;
+  for (int t = 0; t < kFileTries; ++t) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == ENOENT && !(flags & O_CREAT)) {
+        missing = true;
+        return -1;
+      }
+      if (t + 1 < kFileTries) SleepMs(kFilePauseMs);
+      continue;
+    }
+    if (!LockWithRetry(fd, op)) {
+      ::close(fd);
+      return -1;
+    }
+    struct stat held {}, named {};
+    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino)
+      return fd;
+    ::close(fd);
+  }
+  return -1;
+}
+
+bool ReadAt(int fd, char* data, size_t size, off_t at) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, data, size, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    at += n;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The non-empty lines of the first `size` bytes, last first. True when the walk ended on Found.
+bool WalkBackwards(int fd, off_t size, const std::function<TWalk(const std::string&)>& walk) {
+  std::string buf, carry, line;
+  off_t pos = size;
+  while (pos > 0) {
+    const size_t n = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(kBackBlock), pos));
+    pos -= static_cast<off_t>(n);
+    buf.resize(n);
+    if (!ReadAt(fd, buf.data(), n, pos)) return false;
+    buf += carry;
+    size_t end = buf.size();
+    for (;;) {
+      const size_t brk = end == 0 ? std::string::npos : buf.find_last_of("\r\n", end - 1);
+      if (brk == std::string::npos) break;
+      if (brk + 1 < end) {
+        line.assign(buf, brk + 1, end - brk - 1);
+        const TWalk w = walk(line);
+        if (w != TWalk::Next) return w == TWalk::Found;
+      }
+      end = brk;
+    }
+    carry.assign(buf, 0, end);  // the start of a line that may go on in the block before
+  }
+  return !carry.empty() && walk(carry) == TWalk::Found;
+}
+
+}  // namespace
+
+bool AppendLineUnlessFound(const std::string& path, const std::string& line,
+                           const std::function<TWalk(const std::string& line)>& walk, bool* found) {
+  if (found) *found = false;
+  bool missing;
+  const int fd = OpenLocked(path, O_RDWR | O_CREAT | O_APPEND, LOCK_EX, missing);
+  if (fd < 0) return false;
+  if (walk) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && WalkBackwards(fd, st.st_size, walk)) {
+      if (found) *found = true;
+      ::close(fd);
+      return true;
+    }
+  }
+  const bool ok = WriteAll(fd, line + "\r\n");  // one write at the end (O_APPEND)
+  ::close(fd);
+  return ok;
+}
+
+bool ReadFileFrom(const std::string& path, long long from,
+                  const std::function<void(const char* data, size_t size)>& chunk, TFileStamp& stamp) {
+  stamp = TFileStamp();
+  bool missing;
+  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
+  if (fd < 0) return missing;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return false;
+  }
+  stamp.Device = st.st_dev;
+  stamp.Inode = st.st_ino;
+  stamp.Size = st.st_size;
+  std::string buf(kReadBlock, '\0');
+  off_t at = std::max<long long>(from, 0);
+  for (;;) {
+    const ssize_t n = ::pread(fd, buf.data(), buf.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    chunk(buf.data(), static_cast<size_t>(n));
+    at += n;
+  }
+  ::close(fd);
+  return true;
+}
+
+bool CountLinesThenDelete(const std::string& path, const std::function<bool(long long lines)>& keep) {
+  bool missing;
+  const int fd = OpenLocked(path, O_RDWR, LOCK_EX, missing);
+  if (fd < 0) return missing && keep(0);
+  long long lines = 0;
+  bool afterCR = false, open = false;  // open: bytes of a line not yet ended by a break
+  std::string buf(kReadBlock, '\0');
+  off_t at = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd, buf.data(), buf.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    for (ssize_t i = 0; i < n; ++i) {
+      const char c = buf[static_cast<size_t>(i)];
+      if (c == '\n') {
+        if (!afterCR) ++lines;
+        afterCR = open = false;
+      } else if (c == '\r') {
+        ++lines;
+        afterCR = true;
+        open = false;
+      } else {
+        afterCR = false;
+        open = true;
+      }
+    }
+    at += n;
+  }
+  if (open) ++lines;
+  // Still under the lock: a view that waits for it lands in a new file after the delete.
+  bool ok = keep(lines);
+  if (ok && ::unlink(path.c_str()) != 0 && errno != ENOENT) ok = false;
+  ::close(fd);
+  return ok;
+}
+
+std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names) {
+  struct stat st {};
+  std::vector<std::string> best(names.size());
+  bool scanned = false;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (::stat((folder + names[i]).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return names[i];
+    if (!scanned) {
+      scanned = true;
+      DIR* d = ::opendir(folder.c_str());
+      if (!d) return "";
+      while (const dirent* e = ::readdir(d)) {
+        const std::string n = e->d_name;
+        for (size_t k = 0; k < names.size(); ++k) {
+          if (n.size() != names[k].size() || strcasecmp(n.c_str(), names[k].c_str()) != 0) continue;
+          if (::stat((folder + n).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+          if (best[k].empty() || n < best[k]) best[k] = n;  // the same choice whatever the folder order
+        }
+      }
+      ::closedir(d);
+    }
+    if (!best[i].empty()) return best[i];
+  }
+  return "";
+}
