@@ -82,7 +82,7 @@ TEST_F(SettingsTest, KeysNumbersSwitchesAndBounds) {
 TEST_F(SettingsTest, Blocks) {
   TSystemSettings s = Read(
       "TEMPCOLORSTART\r\n\"空\",\"#87ceeb\"\r\nbroken\r\nTEMPCOLOREND\r\n"
-      "TEMPCONTENTSTART\r\n\"日記\",\"今日は\"\r\none field\r\n\"a\",\"b\"\r\ntempcontentend\r\n"
+      "TEMPCONTENTSTART\r\n\"日記\",\"今日は\"\r\nonefield\r\n\"a\",\"b\"\r\ntempcontentend\r\n"
       "DEFAULTSIDEMENU2START\r\n<b>x</b>\r\n<i>y</i>\r\nDEFAULTSIDEMENU2END\r\n"
       "DEFAULTSIDEMENU3START\r\nDEFAULTSIDEMENU3END\r\n"
       "UPFILEEXT=.pdf,\".TXT\"\r\n"
