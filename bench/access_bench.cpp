@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,9 +25,12 @@ namespace fs = std::filesystem;
 namespace {
 
 double Ms(const std::function<void()>& f) {
-  const auto t0 = std::chrono::steady_clock::now();
+  // <chrono> does not compile with a CP932 execution character set.
+  timespec a, b;
+  clock_gettime(CLOCK_MONOTONIC, &a);
   f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  clock_gettime(CLOCK_MONOTONIC, &b);
+  return (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6;
 }
 
 double Median(std::vector<double> v) {

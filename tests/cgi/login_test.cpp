@@ -98,6 +98,10 @@ TEST(Login, WrongPasswordOrLetterCaseStoresTheCookiesAndFails) {
   const auto c = inst.Run(Post("demo+lg", "loginname=Owner&loginpass=x%22y")).headerAll("Set-Cookie");
   EXPECT_TRUE(IsCookie(c[0], "INNAME=Owner", 365, "; HttpOnly; SameSite=Lax"));
   EXPECT_TRUE(IsCookie(c[1], "INPASS=x%22y", 365, "; HttpOnly; SameSite=Lax"));
+  // The pseudo-account LOGIN finds the account without regard to case; LG itself does not.
+  EXPECT_EQ(inst.Run(Post("LOGIN+lg", "loginname=Owner&loginpass=secret")).body, kFailure);
+  EXPECT_NE(inst.Run(Post("login+lg", "loginname=owner&loginpass=secret")).body.find("action=\"./velm.exe?demo+qi\""),
+            std::string::npos);
   // The cookies do not log in by themselves: LG checks the posted fields.
   EXPECT_EQ(inst.Run(Get("demo+lg", inst.LoginCookie())).body, kFailure);
 }
