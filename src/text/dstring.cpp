@@ -124,6 +124,9 @@ TStringList SplitLines(const std::string& text) {
   TStringList out;
   size_t start = 0, i = 0;
   const size_t n = text.size();
+  size_t breaks = 0;
+  for (const char* p = text.data(); (p = static_cast<const char*>(memchr(p, '\n', text.data() + n - p))); ++p) ++breaks;
+  out.reserve(breaks + 1);
   while (i < n) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {
