@@ -11,7 +11,6 @@
 
 class TModuleFixture {
 public:
-  // Environment variables are read when the request is built: set them before.
   explicit TModuleFixture(const std::string& root)
       : FIn(std::fopen("/dev/null", "r")), FRequest(1, FArgv, FIn), FResponse("HTTP/1.1"),
         Module(FRequest, FResponse) {
