@@ -10,6 +10,9 @@ void LoadCommentList(const std::string& accountFolder, const std::string& articl
 void CountComments(const std::string& accountFolder, const std::string& articleId, int& hidden, int& total);
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list);
 
+// The rewrites hold the file's lock from the read to the atomic replacement; a file left
+// without lines is deleted. DeleteComment/ApproveComment/DeleteTrackBack: true when the line
+// was found and the file written; the others: false only when the file could not be rewritten.
 bool AppendComment(const std::string& accountFolder, const std::string& line);
 bool DeleteComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId);
 bool ApproveComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId);
@@ -17,3 +20,7 @@ bool DeleteArticleComments(const std::string& accountFolder, const std::string& 
 bool DeleteCategoryComments(const std::string& accountFolder, const std::string& categoryId);
 bool AppendTrackBack(const std::string& accountFolder, const std::string& utf8Line);
 bool DeleteTrackBack(const std::string& accountFolder, const std::string& trackbackId);
+// The owner's delete: the line nearest the end with this trackback id and article id;
+// receivedDate gets its receiving time (for the page's message).
+bool DeleteTrackBack(const std::string& accountFolder, const std::string& trackbackId, const std::string& articleId,
+                     std::string& receivedDate);
