@@ -1,18 +1,21 @@
-// The file access rule: every data file is read under a shared lock and replaced under an
-// exclusive one; a lock that cannot be had is retried every 500 ms, 101 tries in all.
-// Writes go to a temporary file in the same folder that is fsynced and renamed over the path,
-// so readers see the old or the new file whole, never a torn one.
+// The file access rule: every data file is read under a shared lock (flock) and changed under an
+// exclusive one; a lock that cannot be had is retried, 101 tries with 500 ms between them.
+// Writes never change a file in place (appends aside): the new content goes to a temporary file
+// in the same folder that is fsynced and renamed over the path while the lock is held, so a
+// reader sees the old or the new file whole. After every lock the path is checked to still name
+// the locked file; a process that waited on a file that has since been replaced or removed
+// lets it go and takes the one that is there now.
 #include "store/file_access.h"
 
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -20,100 +23,180 @@
 
 namespace {
 
+constexpr size_t kBlock = 65536;
+
 void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-// One try takes the lock at once or waits up to one pause; the pause polls in short steps, so a
-// lock released early is taken at once while the deadline (tries x pause) stays the same.
-bool LockWithRetry(int fd, int op, int tries, int pauseMs) {
-  for (int t = 0; t < tries; ++t) {
-    if (flock(fd, op | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (t + 1 == tries) break;
-    int waited = 0, step = 1;
-    while (waited < pauseMs) {
-      const int ms = std::min(step, pauseMs - waited);
-      SleepMs(ms);
-      waited += ms;
+long long NowMs() {
+  timespec ts {};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// The retry budget of one operation: `tries` attempts with `pause` ms between them make a
+// deadline of (tries - 1) x pause from the first attempt (50 s for the rule's 101 x 500 ms).
+// Within it the lock is polled in short steps (1, 2, 4, 8, then every 16 ms) instead of once per
+// 500 ms: a file held for a moment costs a moment, and the deadline stays what the rule says.
+// Failed opens that may pass, locks held by others and reopens after a replacement all draw on
+// the same deadline, so an operation never waits longer than that in all.
+class TTries {
+public:
+  TTries(int tries, int pauseMs)
+      : FPauseMs(std::max(pauseMs, 0)), FDeadline(NowMs() + static_cast<long long>(std::max(tries, 1) - 1) * FPauseMs) {}
+
+  // Takes the lock on fd, waiting while the deadline allows. One attempt even past it.
+  bool Lock(int fd, int op) {
+    for (int step = 1;; step = std::min(step * 2, 16)) {
       if (flock(fd, op | LOCK_NB) == 0) return true;
-      step = std::min(step * 2, 16);
+      if (errno != EWOULDBLOCK && errno != EINTR) return false;
+      const long long left = FDeadline - NowMs();
+      if (left <= 0) return false;
+      SleepMs(static_cast<int>(std::min<long long>(step, left)));
     }
   }
-  return false;
-}
 
-bool SameFile(int fd, const std::string& path) {
-  struct stat a {}, b {};
-  if (fstat(fd, &a) != 0 || stat(path.c_str(), &b) != 0) return false;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Opens and locks path; reopens while the path no longer names the locked file. -1 when it
-// cannot be had; missing is set for a file that does not exist and was not to be created.
-int OpenLocked(const std::string& path, int flags, int op, bool& missing, int tries = kFileTries,
-               int pauseMs = kFilePauseMs) {
-  missing = false;
-  for (int round = 0; round < 1000; ++round) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == ENOENT && !(flags & O_CREAT)) missing = true;
-      return -1;
-    }
-    if (!LockWithRetry(fd, op, tries, pauseMs)) {
-      ::close(fd);
-      return -1;
-    }
-    if (SameFile(fd, path)) return fd;
-    ::close(fd);  // replaced or removed while we waited: take the file that is there now
+  // A failed open that may pass later (descriptors or memory short, a signal): one pause.
+  bool Pause() {
+    const long long left = FDeadline - NowMs();
+    if (left <= 0) return false;
+    SleepMs(static_cast<int>(std::min<long long>(FPauseMs, left)));
+    return true;
   }
-  return -1;
+
+private:
+  int FPauseMs;
+  long long FDeadline;
+};
+
+bool Transient(int err) { return err == EINTR || err == EMFILE || err == ENFILE || err == ENOMEM || err == EAGAIN; }
+
+// Whether path still names the file open on fd.
+bool StillNamed(int fd, const std::string& path, struct stat& held) {
+  struct stat named {};
+  return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
 }
 
-bool ReadAll(int fd, std::string& out) {
-  out.clear();
+enum class TOpen { Read, Append, Rewrite };
+
+struct TLocked {
+  int fd = -1;
+  bool missing = false;   // Read: the file does not exist
+  bool created = false;   // Append/Rewrite: this call created the file to lock it
   struct stat st {};
-  if (fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
+};
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A missing file for a rewrite is made already locked: a temporary file is created and locked,
+// then linked in under the path (link fails when the path exists), so no other process can see
+// the new file before this one holds it. -1 with errno EEXIST when the path exists after all.
+int CreateLocked(const std::string& path) {
+  static unsigned serial = 0;
+  const std::string folder = FolderOf(path);
+  const std::string tmp = folder + "." + path.substr(folder.size()) + "." + std::to_string(getpid()) + ".lock" +
+                          std::to_string(serial++) + ".tmp";
+  const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ::link(tmp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    ::close(fd);
+    if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP)  // no hard links here: plain create
+      return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    errno = err;
+    return -1;
+  }
+  ::unlink(tmp.c_str());
+  return fd;
+}
+
+// Opens and locks path by the rule. Read takes LOCK_SH and does not create; Append and Rewrite
+// take LOCK_EX and create a missing file (`created` tells a rewrite that the file was not there).
+TLocked OpenLocked(const std::string& path, TOpen how, TTries& tries) {
+  TLocked r;
+  for (int round = 0; round < 100000; ++round) {  // a reopen follows only another writer's change
+    const int flags = (how == TOpen::Read ? O_RDONLY : how == TOpen::Append ? O_WRONLY | O_APPEND : O_RDWR) |
+                      O_CLOEXEC;
+    bool created = false;
+    int fd = ::open(path.c_str(), flags);
+    if (fd < 0 && errno == ENOENT) {
+      if (how == TOpen::Read) {
+        r.missing = true;
+        return r;
+      }
+      fd = how == TOpen::Append ? ::open(path.c_str(), flags | O_CREAT, 0644) : CreateLocked(path);
+      if (fd < 0 && errno == EEXIST) continue;  // another process created it just now: open that one
+      created = fd >= 0 && how == TOpen::Rewrite;
     }
+    if (fd < 0) {
+      // Only a passing shortage is worth waiting for; a missing folder or a refused permission
+      // stays as it is, and waiting 50 s for it would only hang the request.
+      if (Transient(errno) && tries.Pause()) continue;
+      return r;
+    }
+    if (!tries.Lock(fd, how == TOpen::Read ? LOCK_SH : LOCK_EX)) {
+      ::close(fd);
+      return r;
+    }
+    if (StillNamed(fd, path, r.st)) {
+      r.fd = fd;
+      r.created = created;
+      return r;
+    }
+    ::close(fd);  // replaced or removed while we waited
+  }
+  return r;
+}
+
+bool ReadAll(int fd, std::string& out, long long sizeHint) {
+  out.clear();
+  if (sizeHint > 0) out.reserve(static_cast<size_t>(sizeHint));
+  for (;;) {
+    const size_t at = out.size();
+    out.resize(at + kBlock);
+    const ssize_t n = ::read(fd, out.data() + at, kBlock);
+    if (n < 0 && errno == EINTR) {
+      out.resize(at);
+      continue;
+    }
+    out.resize(at + (n > 0 ? static_cast<size_t>(n) : 0));
     if (n == 0) return true;
-    out.append(buf, static_cast<size_t>(n));
+    if (n < 0) return false;
   }
 }
 
 bool WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
     const ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
     p += w;
     n -= static_cast<size_t>(w);
   }
   return true;
 }
 
-std::string Folder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Writes bytes to a fresh temporary file beside path and renames it over path.
-bool ReplaceAtomically(const std::string& path, const std::string& bytes) {
-  static std::mt19937_64 rng{std::random_device{}()};
-  const size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::string tmp = Folder(path) + "." + name + "." + std::to_string(getpid()) + "." +
-                          std::to_string(rng() % 1000000000) + ".tmp";
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+// Writes bytes (in 64 KiB blocks) to a new temporary file beside path, fsyncs it and renames it
+// over path. `mode` is the replaced file's permission bits, or 0 to keep the default.
+bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
+  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<unsigned long long>(getpid())};
+  const std::string folder = FolderOf(path);
+  const std::string name = path.substr(folder.size());
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    tmp = folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(rng() % 1000000000) + ".tmp";
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
-  bool ok = true;
-  for (size_t off = 0; ok && off < bytes.size(); off += 65536)
-    ok = WriteAll(fd, bytes.data() + off, std::min<size_t>(65536, bytes.size() - off));
+  bool ok = mode == 0 || ::fchmod(fd, mode) == 0;
+  for (size_t off = 0; ok && off < bytes.size(); off += kBlock)
+    ok = WriteAll(fd, bytes.data() + off, std::min(kBlock, bytes.size() - off));
   ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
@@ -133,42 +216,42 @@ std::string JoinCrLf(const TStringList& lines) {
   return out;
 }
 
-bool LoadBytes(const std::string& path, std::string& bytes) {
+bool LoadBytes(const std::string& path, std::string& bytes, int tries = kFileTries, int pauseMs = kFilePauseMs) {
   bytes.clear();
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (fd < 0) return false;
-  const bool ok = ReadAll(fd, bytes);
-  ::close(fd);
+  TTries budget(tries, pauseMs);
+  const TLocked f = OpenLocked(path, TOpen::Read, budget);
+  if (f.fd < 0) return false;
+  const bool ok = ReadAll(f.fd, bytes, f.st.st_size);
+  ::close(f.fd);
   if (!ok) bytes.clear();
   return ok;
 }
 
-// The exclusive rewrite: the lock is held from the read to the replacement.
+// The exclusive rewrite: the lock is held from the read to the replacement. With readOld false
+// the old content is not read (the change replaces it whole).
 bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::string&, bool)>& change,
-                  int tries = kFileTries, int pauseMs = kFilePauseMs) {
-  const bool existedBefore = FileExists(path);
-  bool missing;
-  const int fd = OpenLocked(path, O_RDWR | O_CREAT, LOCK_EX, missing, tries, pauseMs);
-  if (fd < 0) return false;
+                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs) {
+  TTries budget(tries, pauseMs);
+  const TLocked f = OpenLocked(path, TOpen::Rewrite, budget);
+  if (f.fd < 0) return false;
   std::string bytes;
-  if (!ReadAll(fd, bytes)) {
-    ::close(fd);
-    return false;
+  bool ok = !readOld || f.created || ReadAll(f.fd, bytes, f.st.st_size);
+  if (ok) {
+    switch (change(bytes, !f.created)) {
+      case TRewrite::Keep:
+        if (f.created) ::unlink(path.c_str());  // made only to be locked: leave no trace
+        break;
+      case TRewrite::Save:
+        ok = ReplaceAtomically(path, bytes, f.created ? 0 : (f.st.st_mode & 07777));
+        break;
+      case TRewrite::Delete:
+        ok = ::unlink(path.c_str()) == 0 || errno == ENOENT;
+        break;
+    }
+  } else if (f.created) {
+    ::unlink(path.c_str());
   }
-  struct stat st {};
-  fstat(fd, &st);
-  // A file created just now to hold the lock is empty; it counts as missing.
-  const bool existed = existedBefore || st.st_size > 0;
-  bool ok = true;
-  switch (change(bytes, existed)) {
-    case TRewrite::Keep:
-      if (!existed) ::unlink(path.c_str());
-      break;
-    case TRewrite::Save: ok = ReplaceAtomically(path, bytes); break;
-    case TRewrite::Delete: ok = ::unlink(path.c_str()) == 0 || errno == ENOENT; break;
-  }
-  ::close(fd);
+  ::close(f.fd);
   return ok;
 }
 
@@ -176,24 +259,20 @@ bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::str
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool ForceDirectories(const std::string& path) {
   if (path.empty()) return false;
-  std::string p;
-  size_t i = 0;
-  while (i <= path.size()) {
-    const size_t slash = path.find('/', i);
-    p = path.substr(0, slash == std::string::npos ? path.size() : slash);
-    if (!p.empty() && !DirectoryExists(p) && ::mkdir(p.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
-    i = slash + 1;
   }
   return DirectoryExists(path);
 }
@@ -203,12 +282,12 @@ bool RenameFile(const std::string& from, const std::string& to) { return ::renam
 
 long long FileSize(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 time_t FileAge(const std::string& path) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_mtime : static_cast<time_t>(-1);
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : static_cast<time_t>(-1);
 }
 
 std::string IncludeTrailingSlash(const std::string& path) {
@@ -217,10 +296,10 @@ std::string IncludeTrailingSlash(const std::string& path) {
 
 std::string ExeFolder() {
   char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return "./";
-  std::string p(buf, static_cast<size_t>(n));
-  return Folder(p).empty() ? "./" : Folder(p);
+  const std::string folder = FolderOf(std::string(buf, static_cast<size_t>(n)));
+  return folder.empty() ? "./" : folder;
 }
 
 bool LoadLinesFromFile(const std::string& path, TStringList& lines) {
@@ -234,14 +313,6 @@ bool LoadLinesFromFile(const std::string& path, TStringList& lines) {
 bool LoadTextFromFile(const std::string& path, std::string& text) { return LoadBytes(path, text); }
 bool LoadStreamFromFile(const std::string& path, std::string& bytes) { return LoadBytes(path, bytes); }
 
-bool SaveLinesToFile(const std::string& path, const TStringList& lines) {
-  const std::string bytes = JoinCrLf(lines);
-  return RewriteBytes(path, [&](std::string& b, bool) {
-    b = bytes;
-    return TRewrite::Save;
-  });
-}
-
 bool SaveTextToFile(const std::string& path, const std::string& text, int tries, int pauseMs) {
   return RewriteBytes(
       path,
@@ -249,30 +320,47 @@ bool SaveTextToFile(const std::string& path, const std::string& text, int tries,
         b = text;
         return TRewrite::Save;
       },
-      tries, pauseMs);
+      false, tries, pauseMs);
 }
 
-bool SaveStreamToFile(const std::string& path, const std::string& bytes) { return SaveTextToFile(path, bytes); }
+bool SaveLinesToFile(const std::string& path, const TStringList& lines) {
+  return SaveTextToFile(path, JoinCrLf(lines), kFileTries, kFilePauseMs);
+}
+
+bool SaveStreamToFile(const std::string& path, const std::string& bytes) {
+  return SaveTextToFile(path, bytes, kFileTries, kFilePauseMs);
+}
 
 std::string ReadFirstLine(const std::string& path, const std::string& def, int tries, int pauseMs) {
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing, tries, pauseMs);
-  if (fd < 0) return def;
+  TTries budget(tries, pauseMs);
+  const TLocked f = OpenLocked(path, TOpen::Read, budget);
+  if (f.fd < 0) return def;
+  // Only the first line is wanted: read blocks until a line break shows.
   std::string bytes;
-  const bool ok = ReadAll(fd, bytes);
-  ::close(fd);
-  if (!ok) return def;
-  TStringList lines = SplitLines(bytes);
-  return lines.empty() ? def : lines[0];
+  char buf[4096];
+  bool ok = true;
+  size_t brk = std::string::npos;
+  while (brk == std::string::npos) {
+    const ssize_t n = ::read(f.fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    const size_t from = bytes.size();
+    bytes.append(buf, static_cast<size_t>(n));
+    brk = bytes.find_first_of("\r\n", from);
+  }
+  ::close(f.fd);
+  if (!ok || bytes.empty()) return def;
+  return brk == std::string::npos ? bytes : bytes.substr(0, brk);
 }
 
 bool AppendLineToFile(const std::string& path, const std::string& line) {
-  bool missing;
-  const int fd = OpenLocked(path, O_WRONLY | O_CREAT | O_APPEND, LOCK_EX, missing);
-  if (fd < 0) return false;
+  TTries budget(kFileTries, kFilePauseMs);
+  const TLocked f = OpenLocked(path, TOpen::Append, budget);
+  if (f.fd < 0) return false;
   const std::string bytes = line + "\r\n";
-  const bool ok = WriteAll(fd, bytes.data(), bytes.size());
-  ::close(fd);
+  const bool ok = WriteAll(f.fd, bytes.data(), bytes.size());  // one write at the end (O_APPEND)
+  ::close(f.fd);
   return ok;
 }
 
