@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 
@@ -84,17 +85,18 @@ public:
   const struct stat& Stat() const { return FStat; }
 
   bool ReadAll(std::string& out) const {
-    out.clear();
-    if (FStat.st_size > 0) out.reserve(static_cast<size_t>(FStat.st_size));
-    char buf[65536];
+    // Straight into the string: the size is known and no writer can change it under our lock.
+    out.resize(FStat.st_size > 0 ? static_cast<size_t>(FStat.st_size) : 0);
+    size_t got = 0;
     for (;;) {
-      const ssize_t n = ::read(FFd, buf, sizeof buf);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return false;
+      if (got == out.size()) out.resize(got + 65536);
+      const ssize_t n = ::pread(FFd, out.data() + got, out.size() - got, static_cast<off_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        out.resize(got);
+        return n == 0;
       }
-      if (n == 0) return true;
-      out.append(buf, static_cast<size_t>(n));
+      got += static_cast<size_t>(n);
     }
   }
 
@@ -171,18 +173,23 @@ struct TLineSpan {
 // Field 1 of a line as the writers form it ("f0","f1",...), without splitting the line: the
 // quoted fields 0 and 1 hold no quote and no double-byte character, and field 1 is not followed
 // by a doubled quote. Lines of any other shape give false and are split when looked up.
+bool NoLeadByte(const char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (IsSjisLead(static_cast<unsigned char>(p[i]))) return false;
+  return true;
+}
+
 bool FastArticleField(std::string_view line, std::string_view& field) {
-  if (line.empty() || line[0] != '"') return false;
-  const size_t p = line.find("\",\"", 1);
-  if (p == std::string_view::npos) return false;
-  for (size_t i = 1; i < p; ++i)
-    if (line[i] == '"' || IsSjisLead(static_cast<unsigned char>(line[i]))) return false;
-  const size_t s = p + 3;
-  const size_t q = line.find('"', s);
-  if (q == std::string_view::npos || (q + 1 < line.size() && line[q + 1] == '"')) return false;
-  for (size_t i = s; i < q; ++i)
-    if (IsSjisLead(static_cast<unsigned char>(line[i]))) return false;
-  field = line.substr(s, q - s);
+  const size_t n = line.size();
+  if (n < 4 || line[0] != '"') return false;
+  const char* const b = line.data();
+  const char* q0 = static_cast<const char*>(memchr(b + 1, '"', n - 1));  // must close field 0
+  if (!q0 || b + n - q0 < 3 || q0[1] != ',' || q0[2] != '"') return false;
+  const char* const s = q0 + 3;
+  const char* q1 = static_cast<const char*>(memchr(s, '"', static_cast<size_t>(b + n - s)));
+  if (!q1 || (q1 + 1 < b + n && q1[1] == '"')) return false;
+  if (!NoLeadByte(b + 1, static_cast<size_t>(q0 - b - 1)) || !NoLeadByte(s, static_cast<size_t>(q1 - s))) return false;
+  field = std::string_view(s, static_cast<size_t>(q1 - s));
   return true;
 }
 
@@ -195,7 +202,8 @@ struct TCommentFileMemo {
   struct timespec mtime {};
   std::string text;
   bool indexed = false;
-  std::unordered_map<std::string, std::vector<TLineSpan>> byArticle;  // file order
+  int lookups = 0;
+  std::unordered_map<std::string_view, std::vector<TLineSpan>> byArticle;  // keys point into text
   std::vector<TLineSpan> other;                                        // lines of other shapes
 
   bool Matches(const std::string& p, const struct stat& st) const {
@@ -221,35 +229,56 @@ struct TCommentFileMemo {
 
   void Clear() {
     valid = indexed = false;
-    path.clear();
-    text.clear();
+    lookups = 0;
     byArticle.clear();
     other.clear();
+    path.clear();
+    text.clear();
+  }
+
+  // Calls g(span, line) for each non-empty line, first to last.
+  template <class G>
+  void ForEachLine(G&& g) const {
+    const char* const base = text.data();
+    const char* const end = base + text.size();
+    // The next CR and the next LF, each found with memchr.
+    const char* cr = static_cast<const char*>(memchr(base, '\r', text.size()));
+    const char* lf = static_cast<const char*>(memchr(base, '\n', text.size()));
+    for (const char* p = base; p < end;) {
+      if (cr && cr < p) cr = static_cast<const char*>(memchr(p, '\r', static_cast<size_t>(end - p)));
+      if (lf && lf < p) lf = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+      const char* e = !cr ? (lf ? lf : end) : (!lf ? cr : std::min(cr, lf));
+      if (e > p)
+        g(TLineSpan{static_cast<uint32_t>(p - base), static_cast<uint32_t>(e - p)},
+          std::string_view(p, static_cast<size_t>(e - p)));
+      p = e + 1;
+    }
   }
 
   void BuildIndex() {
-    if (indexed) return;
-    const std::string_view all(text);
-    size_t i = 0;
-    while (i < all.size()) {
-      size_t e = i;
-      while (e < all.size() && !IsBreak(all[e])) ++e;
-      if (e > i) {
-        const std::string_view line = all.substr(i, e - i);
-        const TLineSpan span{static_cast<uint32_t>(i), static_cast<uint32_t>(e - i)};
-        std::string_view key;
-        if (FastArticleField(line, key)) byArticle[std::string(key)].push_back(span);
-        else other.push_back(span);
-      }
-      i = e + 1;
-    }
+    ForEachLine([&](TLineSpan span, std::string_view line) {
+      std::string_view key;
+      if (FastArticleField(line, key)) byArticle[key].push_back(span);
+      else other.push_back(span);
+    });
     indexed = true;
   }
 
   // Calls f(line) for the lines that may belong to the article, from the last to the first.
+  // The first lookup of a file scans it; a second one builds the index for all that follow.
   template <class F>
   void WalkArticle(const std::string& articleId, F&& f) {
-    BuildIndex();
+    if (!indexed && lookups++ == 0) {
+      std::vector<TLineSpan> found;
+      ForEachLine([&](TLineSpan span, std::string_view line) {
+        std::string_view key;
+        if (!FastArticleField(line, key) || key == articleId) found.push_back(span);
+      });
+      for (size_t i = found.size(); i-- > 0;)
+        if (!f(std::string_view(text).substr(found[i].pos, found[i].len))) return;
+      return;
+    }
+    if (!indexed) BuildIndex();
     static const std::vector<TLineSpan> none;
     const auto it = byArticle.find(articleId);
     const std::vector<TLineSpan>& mine = it == byArticle.end() ? none : it->second;

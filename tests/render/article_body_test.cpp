@@ -4,10 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "app/css_value.h"
 #include "app/settings.h"
 #include "render/article_body.h"
+#include "text/DHTMLTag.h"
+#include "text/DString.h"
 
 namespace fs = std::filesystem;
 
@@ -150,6 +153,37 @@ TEST(RenumberPictureTags, KeepsOnlyAttachmentsInUse) {
   EXPECT_TRUE(names.empty());
   names = {};
   EXPECT_EQ(RenumberPictureTags("<BIMAGE src=1>text<BIMAGE src=1", names), "text<BIMAGE src=1");
+}
+
+TEST_F(ArticleBodyTest, OddBodiesNeverBreak) {
+  std::mt19937 rng(5);
+  const char* parts[] = {"<BIMAGE ", "<bimage src=", "1", "2", "9", "\"", ">", "<", " align=", "aright", " type=link",
+                         " desc=", "=", "\r\n", "\x82", "x", " resize=no", " width="};
+  for (int round = 0; round < 2000; ++round) {
+    std::string body;
+    for (int k = static_cast<int>(rng() % 30); k >= 0; --k) body += parts[rng() % 18];
+    Article(body, {"a.jpg", "b.txt"});
+    css.CONTENTSKIPMETHOD = static_cast<int>(rng() % 4);
+    const std::string html = Render();
+    ASSERT_EQ(html.find('\r'), std::string::npos) << body;
+    ASSERT_EQ(html.find('\n'), std::string::npos) << body;
+    MakeTeaser(html, 2, static_cast<int>(rng() % 50), first, "./", "acc", kId, "");
+
+    std::vector<std::string> names = {"a.jpg", "b.jpg", "c.jpg"};
+    const std::string saved = RenumberPictureTags(body, names);
+    ASSERT_LE(names.size(), 3u);
+    // Every picture tag left refers to an attachment still in the list, and each one is used.
+    std::vector<bool> used(names.size());
+    for (const TTagIndex& t : GetTagList(saved)) {
+      const std::string tag = TagText(saved, t);
+      if (tag.size() < 8 || UpperCase(tag.substr(0, 8)) != "<BIMAGE ") continue;
+      long long n = 0;
+      ASSERT_TRUE(StrToIntStrict(GetOptionValue(tag, "src"), n)) << body << " -> " << saved;
+      ASSERT_LE(n, static_cast<long long>(names.size())) << body << " -> " << saved;
+      if (n >= 1) used[static_cast<size_t>(n - 1)] = true;
+    }
+    for (bool u : used) ASSERT_TRUE(u) << body << " -> " << saved;
+  }
 }
 
 TEST(PictureTagOptions, RowsLabelsAndColours) {

@@ -118,7 +118,12 @@ TEST_F(CommentsTest, TailAndIndexAgreeWithSplittingEveryLine) {
     const std::string& art = arts[pick(3)];
     const std::string id = "id" + std::to_string(i);
     std::string line;
-    switch (pick(9)) {
+    switch (pick(10)) {
+      case 8: {  // odd bytes around the article id
+        const char* parts[] = {"\"", ",", " ", "\t", "\x82", "\xE0", "a", "\"\"", art.c_str(), id.c_str()};
+        for (int k = pick(14); k >= 0; --k) line += parts[pick(10)];
+        break;
+      }
       case 0: line = "c1 " + art + " " + id + " d n t 0"; break;                  // unquoted, blanks
       case 1: line = "\"c\"\"1\",\"" + art + "\",\"" + id + "\",\"d\",\"n\",\"t\""; break;  // doubled quote
       case 2: line = "\"c1\",\"" + art + "\"\"x\",\"" + id + "\",\"d\",\"n\",\"t\""; break;  // not the article
