@@ -449,10 +449,22 @@ void LoadTrackBackList(const std::string& accountFolder, const std::string& arti
 }
 
 bool AppendComment(const std::string& accountFolder, const std::string& line) {
-  const std::string one = OneLine(line);
+  std::string one = OneLine(line);
   if (one.empty()) return false;
   ForgetComments();
-  return AppendLineToFile(accountFolder + kCommentFile, one);
+  const std::string path = accountFolder + kCommentFile;
+  // A last line without its break (a hand edit) would swallow the new one: start a new line.
+  // Every writer ends its line with CR LF, so a break seen here stays; at worst, when two
+  // posters race to mend the same file, one empty line results, which no reader counts.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st {};
+    char last = '\n';
+    if (fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && !IsBreak(last))
+      one.insert(0, "\r\n");
+    ::close(fd);
+  }
+  return AppendLineToFile(path, one);
 }
 
 bool DeleteComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId) {
