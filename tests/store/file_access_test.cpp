@@ -9,9 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 
-#include "store/DCSVList.h"
 #include "store/file_access.h"
 
 namespace fs = std::filesystem;
@@ -162,67 +160,6 @@ TEST_F(FileRule, WaitersFollowTheReplacement) {
   EXPECT_TRUE(AppendLineToFile(p, "appended"));
   waitpid(holder, nullptr, 0);
   EXPECT_EQ(Bytes(p), "replaced\r\nappended\r\n");
-}
-
-// Six processes each make 40 rounds of a read-modify-write (a counter in the first line and one
-// new line) and an append, while a reader checks that every file it sees is whole.
-TEST_F(FileRule, ConcurrentIncrementsAndAppends) {
-  const std::string p = dir + "count.txt";
-  const int procs = 6, rounds = 40;
-  std::vector<pid_t> kids;
-  for (int k = 0; k < procs; ++k) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      for (int r = 0; r < rounds; ++r) {
-        const std::string tag = std::to_string(k) + "-" + std::to_string(r);
-        const bool ok = RewriteLines(p, [&](TStringList& l, bool) {
-          if (l.empty()) l.push_back("\"0\"");
-          TCSVList c;
-          c.SetLine(l[0]);
-          l[0] = MakeRecordLine({std::to_string(std::stoi(c.Item(0)) + 1)});
-          l.push_back(MakeRecordLine({"rw", tag}));
-          return TRewrite::Save;
-        });
-        if (!ok || !AppendLineToFile(p, MakeRecordLine({"ap", tag}))) _exit(1);
-      }
-      _exit(0);
-    }
-    kids.push_back(pid);
-  }
-  const pid_t reader = fork();
-  if (reader == 0) {
-    TCSVList c;
-    int last = 0;
-    for (int i = 0; i < 300; ++i) {
-      TStringList l;
-      if (!LoadLinesFromFile(p, l) || l.empty()) continue;
-      c.SetLine(l[0]);
-      const int count = std::stoi(c.Item(0));
-      if (count < last) _exit(2);
-      last = count;
-      for (size_t j = 1; j < l.size(); ++j) {
-        c.SetLine(l[j]);
-        if (c.Count() != 2) _exit(3);
-      }
-    }
-    _exit(0);
-  }
-  for (const pid_t k : kids) {
-    int st = 0;
-    waitpid(k, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-  }
-  int st = 0;
-  waitpid(reader, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << WEXITSTATUS(st);
-  TStringList lines;
-  ASSERT_TRUE(LoadLinesFromFile(p, lines));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], MakeRecordLine({std::to_string(procs * rounds)}));
-  const std::set<std::string> unique(lines.begin() + 1, lines.end());
-  EXPECT_EQ(unique.size(), lines.size() - 1);
-  EXPECT_EQ(unique.size(), static_cast<size_t>(2 * procs * rounds));
-  EXPECT_TRUE(Leftovers().empty());
 }
 
 }  // namespace
