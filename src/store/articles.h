@@ -4,8 +4,6 @@
 
 #include "store/velmlib.h"
 
-struct TSystemSettings;
-
 // Newest first. dateFilter: "" all, 6 chars yyyymm, 8 chars yyyymmdd, other lengths nothing.
 void LoadContentList(const std::string& accountFolder, const std::string& categoryFilter,
                      bool includeHiddenCategories, bool countPerCategory, bool includeHidden,
@@ -30,14 +28,17 @@ std::string ArticleIdOf(const std::string& stamp);  // SHA-1 of the stamp, 40 lo
 bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
 bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
 bool RemoveContentIndex(const std::string& accountFolder, const std::string& id);
-// The delete cascade: index line, body, pictures <id>-<n><ext>, comments, .iix. False when the id
-// is not in the index (nothing deleted).
+// The delete cascade: index line, body (only when the index was rewritten), pictures
+// <id>-<n><ext> (n 1..99, each upload-type extension in any letter case, and every name of the
+// .iix), comments, .iix. False when the id is not in the index (nothing deleted).
 bool DeleteContent(const std::string& accountFolder, const std::string& imageFolder,
-                   const std::string& id, const TSystemSettings& sys);
+                   const std::string& id, const TStringList& uploadExts);
 
 void AppendViewLog(const std::string& accountFolder, const TContentIndex& c,
                    const std::string& userAgent, const std::string& referer);
-// The cross-account new-article list (ALLNEWSNAME=, ALLNEWSCOUNT=).
-bool AppendAllNews(const std::string& exeFolder, const TSystemSettings& sys, const std::string& stamp,
+// The cross-account new-article list: the file `name` (ALLNEWSNAME=; without a folder part it
+// lies in exeFolder) keeps its last `count` lines (0 keeps all). Nothing is written when name
+// is empty.
+bool AppendAllNews(const std::string& exeFolder, const std::string& name, int count, const std::string& stamp,
                    const std::string& blogTitle, const std::string& articleTitle,
                    const std::string& accountId, const std::string& articleId);

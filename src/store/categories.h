@@ -9,7 +9,7 @@ const TCategoryData* FindCategory(const TCategoryList& list, const std::string& 
 std::string CategoryHeader(const std::string& accountFolder, const std::string& id); // "" when none
 
 enum class TCategoryChange { Done, Duplicate, Missing, Failed };
-// name is escaped here before the duplicate test and the write.
+// Names are escaped here before the duplicate test and the write.
 TCategoryChange AddCategory(const std::string& accountFolder, const std::string& name, std::string* newId = nullptr);
 TCategoryChange RenameCategory(const std::string& accountFolder, const std::string& id, const std::string& name);
 TCategoryChange MoveCategoryUp(const std::string& accountFolder, const std::string& id);
