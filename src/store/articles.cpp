@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "store/DCSVList.h"
 #include "store/file_access.h"
@@ -17,16 +18,145 @@ namespace {
 
 const char kIndexFile[] = "cindex.txt";
 
+// The fields of one index line, as views into the line (or into the fallback splitter).
+struct TFields {
+  std::string_view f[7];
+  int count = 0;  // 7 stands for "7 or more"
+  std::string_view operator[](int i) const { return i < count && i < 7 ? f[i] : std::string_view(); }
+};
+
+bool IsIndexLine(const TFields& r) { return r.count == 5 || r.count == 6; }
 bool IsIndexLine(const TCSVList& csv) { return csv.Count() == 5 || csv.Count() == 6; }
 
-TContentIndex ContentOf(const TCSVList& csv) {
+// The index is read on every public page, so its lines are split without copies where they
+// have the plain form the system writes ("a","b",... with no quote or blank inside a quoted
+// field that a double-byte character could hide). Any other line goes through TCSVList, so
+// both ways give the same fields.
+bool IsAscii(const char* p, const char* end) {
+  unsigned char any = 0;
+  for (; p < end; ++p) any |= static_cast<unsigned char>(*p);
+  return any < 0x80;
+}
+
+bool SplitPlain(std::string_view line, TFields& r) {
+  r.count = 0;
+  const char* p = line.data();
+  const char* end = p + line.size();
+  while (p < end) {
+    if (*p != '"') return false;
+    ++p;
+    const char* q = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+    if (!q) return false;
+    if (!IsAscii(p, q)) {  // a double-byte character may hide a quote: walk by characters
+      q = p;
+      while (q < end && *q != '"') q += IsSjisLead(static_cast<unsigned char>(*q)) ? 2 : 1;
+      if (q >= end) return false;  // a lead byte swallowed the quote
+    }
+    if (q + 1 < end && q[1] == '"') return false;  // doubled quote inside
+    if (r.count < 7) r.f[r.count] = std::string_view(p, static_cast<size_t>(q - p));
+    if (r.count < 7) ++r.count;
+    p = q + 1;
+    if (p == end) return true;
+    if (*p != ',') return false;
+    if (++p == end) return false;  // a trailing comma
+  }
+  return true;
+}
+
+class TIndexWalk {
+public:
+  explicit TIndexWalk(const std::string& accountFolder) {
+    LoadTextFromFile(accountFolder + kIndexFile, FText);
+    FLone = HasLoneCr();
+    if (FLone) {
+      FLines = SplitLines(FText);
+      FAt = FLines.size();
+    } else {
+      FDone = FText.empty();
+      FAt = !FText.empty() && FText.back() == '\n' ? FText.size() - 1 : FText.size();  // no line after a final break
+    }
+  }
+  // The previous line (walking from the last towards the first); false at the start.
+  bool Prev(TFields& r) {
+    std::string_view line;
+    if (FLone) {
+      if (FAt == 0) return false;
+      line = FLines[--FAt];
+    } else {
+      if (FDone) return false;
+      // FAt is the end of the line to read: the size, or the LF that ends it.
+      size_t end = FAt;
+      if (end > 0 && FText[end - 1] == '\r') --end;
+      const void* hit = FAt == 0 ? nullptr : ::memrchr(FText.data(), '\n', FAt);
+      const size_t lf = hit ? static_cast<size_t>(static_cast<const char*>(hit) - FText.data()) : std::string::npos;
+      const size_t begin = lf == std::string::npos ? 0 : lf + 1;
+      line = std::string_view(FText).substr(begin, end - begin);
+      if (lf == std::string::npos) FDone = true;
+      else FAt = lf;
+    }
+    Split(line, r);
+    return true;
+  }
+
+  size_t LineCount() const {
+    if (FLone) return FLines.size();
+    size_t n = 1;
+    for (const char* p = FText.data(), *e = p + FText.size(); (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(e - p)))); ++p) ++n;
+    return n;
+  }
+  // The last index line whose article id is id: only the lines that hold the id are split.
+  bool FindLast(const std::string& id, TFields& r) {
+    if (id.empty()) return false;
+    if (FLone) {
+      while (Prev(r))
+        if (IsIndexLine(r) && r[1] == id) return true;
+      return false;
+    }
+    std::vector<size_t> hits;
+    const char* d = FText.data();
+    for (const char* p = d; (p = static_cast<const char*>(::memmem(p, FText.size() - static_cast<size_t>(p - d),
+                                                                    id.data(), id.size())));
+         ++p)
+      hits.push_back(static_cast<size_t>(p - d));
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+      const void* lf = ::memrchr(d, '\n', *it);
+      const size_t begin = lf ? static_cast<size_t>(static_cast<const char*>(lf) - d) + 1 : 0;
+      const void* next = std::memchr(d + *it, '\n', FText.size() - *it);
+      size_t end = next ? static_cast<size_t>(static_cast<const char*>(next) - d) : FText.size();
+      if (end > begin && d[end - 1] == '\r') --end;
+      Split(std::string_view(FText).substr(begin, end - begin), r);
+      if (IsIndexLine(r) && r[1] == id) return true;
+    }
+    return false;
+  }
+
+private:
+  bool HasLoneCr() const {
+    for (size_t i = FText.find('\r'); i != std::string::npos; i = FText.find('\r', i + 1))
+      if (i + 1 >= FText.size() || FText[i + 1] != '\n') return true;
+    return false;
+  }
+  void Split(std::string_view line, TFields& r) {
+    if (SplitPlain(line, r)) return;
+    FCsv.SetLine(std::string(line));
+    r.count = std::min(FCsv.Count(), 7);
+    for (int i = 0; i < r.count; ++i) r.f[i] = FCsv.Item(i);
+  }
+  std::string FText;
+  TStringList FLines;
+  bool FLone = false, FDone = false;
+  size_t FAt = 0;
+  TCSVList FCsv;
+};
+
+TContentIndex ContentOf(const TFields& r) {
   TContentIndex c;
-  c.category = csv.Item(0);
-  c.id = csv.Item(1);
-  c.date = csv.Item(2);
-  c.update = csv.Item(3);
-  c.title = csv.Item(4);
-  c.visible = !(csv.Count() == 6 && csv.Item(5) == "0");
+  c.category.assign(r[0]);
+  c.id.assign(r[1]);
+  c.date.assign(r[2]);
+  c.update.assign(r[3]);
+  c.title.assign(r[4]);
+  c.visible = !(r.count == 6 && r[5] == "0");
   return c;
 }
 
@@ -35,23 +165,21 @@ std::string IndexLine(const TContentIndex& c) {
 }
 
 // Year and month (6) or year, month and day (8) of a stored timestamp; other lengths never match.
-bool DateMatches(const std::string& filter, const std::string& date) {
+bool DateMatches(const std::string& filter, std::string_view date) {
   if (filter.empty()) return true;
   if (filter.size() != 6 && filter.size() != 8) return false;
   if (date.size() < (filter.size() == 6 ? 7u : 10u)) return false;
-  std::string key = date.substr(0, 4) + date.substr(5, 2);
-  if (filter.size() == 8) key += date.substr(8, 2);
-  return key == filter;
+  if (date.substr(0, 4) != std::string_view(filter).substr(0, 4) || date.substr(5, 2) != std::string_view(filter).substr(4, 2))
+    return false;
+  return filter.size() == 6 || date.substr(8, 2) == std::string_view(filter).substr(6, 2);
 }
 
-// Steps 1 to 4 of the selection; true when the line is kept (content filled).
-bool Selected(const TCSVList& csv, const std::string& categoryFilter, bool includeHidden,
-              const std::string& dateFilter, TContentIndex& content) {
-  if (!IsIndexLine(csv)) return false;
-  if (!categoryFilter.empty() && csv.Item(0) != categoryFilter) return false;
-  if (!DateMatches(dateFilter, csv.Item(2))) return false;
-  content = ContentOf(csv);
-  return content.visible || includeHidden;
+// Steps 1 to 4 of the selection.
+bool Selected(const TFields& r, const std::string& categoryFilter, bool includeHidden, const std::string& dateFilter) {
+  if (!IsIndexLine(r)) return false;
+  if (!categoryFilter.empty() && r[0] != categoryFilter) return false;
+  if (!DateMatches(dateFilter, r[2])) return false;
+  return includeHidden || !(r.count == 6 && r[5] == "0");
 }
 
 TStringList LoadIndexLines(const std::string& accountFolder) {
@@ -133,25 +261,23 @@ void LoadContentList(const std::string& accountFolder, const std::string& catego
                      bool includeHiddenCategories, bool countPerCategory, bool includeHidden,
                      TContentList& list, TCategoryList& categories, const std::string& dateFilter) {
   list.clear();
-  const TStringList lines = LoadIndexLines(accountFolder);
-  TCSVList csv;
-  TContentIndex c;
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    csv.SetLine(*it);
-    if (!Selected(csv, categoryFilter, includeHidden, dateFilter, c)) continue;
-    if (!includeHiddenCategories) {
-      const bool hiddenCategory = std::any_of(categories.begin(), categories.end(), [&](const TCategoryData& k) {
-        return !k.visible && k.id == c.category;
-      });
-      if (hiddenCategory) continue;
-    }
+  std::vector<std::string_view> hiddenIds;
+  if (!includeHiddenCategories)
+    for (const auto& k : categories)
+      if (!k.visible) hiddenIds.push_back(k.id);
+  TIndexWalk walk(accountFolder);
+  if (categoryFilter.empty() && dateFilter.empty()) list.reserve(walk.LineCount());
+  TFields r;
+  while (walk.Prev(r)) {
+    if (!Selected(r, categoryFilter, includeHidden, dateFilter)) continue;
+    if (std::find(hiddenIds.begin(), hiddenIds.end(), r[0]) != hiddenIds.end()) continue;
     if (countPerCategory)
       for (auto& k : categories)
-        if (k.id == c.category) {
+        if (k.id == r[0]) {
           ++k.count;
           break;
         }
-    list.push_back(std::move(c));
+    list.push_back(ContentOf(r));
   }
 }
 
@@ -159,31 +285,24 @@ void LoadPhotoContentList(const std::string& accountFolder, const std::string& c
                           bool firstOnly, bool includeHidden, TContentList& list,
                           const std::string& dateFilter) {
   list.clear();
-  const TStringList lines = LoadIndexLines(accountFolder);
-  TCSVList csv;
-  TContentIndex c;
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    csv.SetLine(*it);
-    if (!Selected(csv, categoryFilter, includeHidden, dateFilter, c)) continue;
-    if (!IsArticleId(c.id)) continue;  // names a file
-    if (!HasPictureName(LoadAttachNames(accountFolder, c.id))) continue;
-    list.push_back(std::move(c));
+  TIndexWalk walk(accountFolder);
+  TFields r;
+  while (walk.Prev(r)) {
+    if (!Selected(r, categoryFilter, includeHidden, dateFilter)) continue;
+    const std::string id(r[1]);
+    if (!IsArticleId(id)) continue;  // names a file
+    if (!HasPictureName(LoadAttachNames(accountFolder, id))) continue;
+    list.push_back(ContentOf(r));
     if (firstOnly) break;
   }
 }
 
 bool FindContent(const std::string& accountFolder, const std::string& id, TContentIndex& content) {
-  const TStringList lines = LoadIndexLines(accountFolder);
-  TCSVList csv;
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    if (it->find(id) == std::string::npos) continue;
-    csv.SetLine(*it);
-    if (IsIndexLine(csv) && csv.Item(1) == id) {
-      content = ContentOf(csv);
-      return true;
-    }
-  }
-  return false;
+  TIndexWalk walk(accountFolder);
+  TFields r;
+  if (!walk.FindLast(id, r)) return false;
+  content = ContentOf(r);
+  return true;
 }
 
 std::string LoadArticleBody(const std::string& accountFolder, const std::string& id) {
