@@ -112,6 +112,11 @@ public:
   int DoPrintable(const TCommandEntry&);           // PL
   int DoPreview(const TCommandEntry&);             // LP
 
+  // ---- photo album (render/photo_album.cpp) ----
+  void PhotoAlbumCell(TStringList& page);          // PA content cell: <td class="contentcell">...</td>
+  int AlbumColumn = 0;                             // column of the open album row, across articles
+  size_t (*PhotoPick)(size_t count) = nullptr;     // random photo index below count; nullptr: clock-seeded
+
   // ---- syndication ----
   int DoFeed(const TCommandEntry&);                // RSS, RSSL, RSS20, RSSL20, ATOM, ATOML
   int DoTrackBack(const TCommandEntry&);           // TB
