@@ -62,6 +62,7 @@ public:
   std::string ImageFolder() const { return ExeFolder + "images/"; }
   std::string AccountImageFolder() const { return ImageFolder() + Account.Id + "/"; }
   std::string BlogURL() const { return Sys.SYSTEMURL + "velm.exe?" + Account.Id; }
+  std::string TemplateFolder() const { return ExeFolder + "template/"; }
 
   // The system error page with a red message (charset from the settings read so far).
   void SystemErrorPage(const std::string& message);
@@ -99,6 +100,7 @@ public:
   };
   void SideMenuCell(TStringList& page, const TSideMenuInput& in);  // <td class="navicell">...</td>
   void SubColumnCell(TStringList& page);                           // <td class="subcell">...</td>
+  void LinkPageCell(TStringList& page);                            // UL content cell: <td class="contentcell">...</td>
   // The calendar that replaces one "<CALENDAR ...>" tag (the tag text gives the colours).
   std::string CalendarHTML(const std::string& tag, int year, int month, const TContentList& contents);
   // Photo choice for the side menu and the album: false when the blog has no photo.

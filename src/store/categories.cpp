@@ -32,6 +32,11 @@ const TCategoryData* FindCategory(const TCategoryList& list, const std::string& 
   return nullptr;
 }
 
+std::string CategoryName(const TCategoryList& list, const std::string& id) {
+  const TCategoryData* c = FindCategory(list, id);
+  return c ? c->name : "Any Category";
+}
+
 std::string CategoryHeader(const std::string& accountFolder, const std::string& id) {
   std::string text;
   if (!id.empty() && !IsSafeFileWord(id)) return text;  // the date archive reads ".ched" itself

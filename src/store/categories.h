@@ -6,6 +6,8 @@
 
 void LoadCategoryList(const std::string& accountFolder, TCategoryList& list);
 const TCategoryData* FindCategory(const TCategoryList& list, const std::string& id);
+// The name of the first category with this id, "Any Category" when there is none.
+std::string CategoryName(const TCategoryList& list, const std::string& id);
 std::string CategoryHeader(const std::string& accountFolder, const std::string& id); // "" when none
 
 enum class TCategoryChange { Done, Duplicate, Missing, Failed };
