@@ -23,22 +23,6 @@ std::string PageText(const TStringList& page) {
   return text;
 }
 
-// An attribute value that comes back exactly as it is when the form is posted.
-std::string AttributeText(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string ContentTypeHead(const std::string& charset) {
   return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html lang=\"ja\"><head>"
          "<meta http-equiv=\"content-type\" content=\"text/html; charset=" + charset + "\">";
@@ -188,7 +172,7 @@ void TWebModule1::AdminFrame(TStringList& page) {
     if (std::string(item.Command) == "lg") {
       const std::string name = InName.empty() ? Request.ContentFieldValue("loginname") : InName;
       const std::string pass = InPass.empty() ? Request.ContentFieldValue("loginpass") : InPass;
-      line += HiddenInput("loginname", AttributeText(name)) + HiddenInput("loginpass", AttributeText(pass));
+      line += HiddenInput("loginname", EscapeAttribute(name)) + HiddenInput("loginpass", EscapeAttribute(pass));
     }
     page.push_back(line + "<input style=\"" + width + "\" type=\"submit\" value=\"" + item.Label + "\"></form>");
   }

@@ -1,0 +1,82 @@
+// A blog in a temporary installation: categories, articles and comments written as the store
+// writes them, and requests of its pages.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "cgi_harness.h"
+#include "store/articles.h"
+
+class TBlogFixture {
+public:
+  TTestInstall Inst;
+  const std::string Dir = "velmsystem/owner/";
+
+  void Category(const std::string& id, const std::string& name, bool shown = true) {
+    Categories += "\"" + id + "\",\"" + name + "\",\"" + (shown ? "1" : "0") + "\"\r\n";
+    Inst.Write(Dir + "category.txt", Categories);
+  }
+  // Articles go in the order of their dates, oldest first, as the index keeps them.
+  std::string Article(const std::string& category, const std::string& date, const std::string& title,
+                      const std::string& body, bool visible = true, const std::string& update = "") {
+    const std::string id = ArticleIdOf(date);
+    Index += "\"" + category + "\",\"" + id + "\",\"" + date + "\",\"" + (update.empty() ? date : update) + "\",\"" +
+             title + "\",\"" + (visible ? "1" : "0") + "\"\r\n";
+    Inst.Write(Dir + "cindex.txt", Index);
+    Inst.Write(Dir + id + ".txt", body);
+    return id;
+  }
+  void Comment(const std::string& category, const std::string& article, const std::string& name,
+               const std::string& text, bool shown = true) {
+    Comments += "\"" + category + "\",\"" + article + "\",\"c" + std::to_string(++CommentNo) +
+                "\",\"2026/11/30 12:00:00\",\"" + name + "\",\"" + text + "\",\"" + (shown ? "0" : "1") +
+                "\",\"127.0.0.1\"\r\n";
+    Inst.Write(Dir + "comment.txt", Comments);
+  }
+  void Style(const std::string& lines) { Inst.Write(Dir + "style.txt", lines); }
+
+  TCGIResult Run(const std::string& query, const std::string& body = "", const std::string& cookie = "") const {
+    TCGIRun r;
+    r.query = query;
+    r.method = body.empty() ? "GET" : "POST";
+    r.body = body;
+    r.cookie = cookie;
+    return Inst.Run(r);
+  }
+  std::string Page(const std::string& query, const std::string& body = "", const std::string& cookie = "") const {
+    return Run(query, body, cookie).body;
+  }
+
+private:
+  std::string Categories, Index, Comments;
+  int CommentNo = 0;
+};
+
+inline bool Has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+
+// The text between the first `from` and the first `to` after it, both included; "" when missing.
+inline std::string Between(const std::string& s, const std::string& from, const std::string& to) {
+  const size_t a = s.find(from);
+  if (a == std::string::npos) return "";
+  const size_t b = s.find(to, a + from.size());
+  return b == std::string::npos ? "" : s.substr(a, b + to.size() - a);
+}
+
+// The content cell of a page: from its opening line to the end of the cell.
+inline std::string ContentCell(const std::string& page) {
+  const size_t a = page.find("<td class=\"contentcell\">");
+  if (a == std::string::npos) return "";
+  const size_t b = page.find("\r\n</td>\r\n", a);
+  return b == std::string::npos ? "" : page.substr(a, b + 9 - a);
+}
+
+// The subjects shown on a page, in order.
+inline std::vector<std::string> Topics(const std::string& page) {
+  std::vector<std::string> out;
+  const std::string open = "<span class=\"logtopic\">";
+  for (size_t p = page.find(open); p != std::string::npos; p = page.find(open, p + 1)) {
+    const size_t s = p + open.size();
+    out.push_back(page.substr(s, page.find("</span>", s) - s));
+  }
+  return out;
+}
