@@ -129,7 +129,7 @@ TBlog MakeBlog(const std::string& exe, int n, int comments, long logLines) {
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
   const int runs = quick ? 15 : 60;
-  const std::string dir = fs::path(argv[0]).parent_path().string() + "/";
+  const std::string dir = fs::absolute(fs::path(argv[0])).parent_path().string() + "/";
   const std::string velm = dir + "velm.exe", trivial = dir + "trivial_cgi";
   if (!fs::exists(velm) || !fs::exists(trivial)) {
     fprintf(stderr, "needs velm.exe and trivial_cgi beside this program\n");
@@ -146,7 +146,6 @@ int main(int argc, char** argv) {
         {"top", "demo"}, {"single", "demo+sl+" + b.newestId}, {"older", "demo+sv+@+" + b.olderKey},
         {"rss2", "demo+rss20"}};
     for (const auto& p : pages) {
-      // The access log grows with every view: restore it so each scale keeps its size.
       TSample triv = Median(trivial, "", b.root, runs);
       TSample s = Median(exe, p.query, b.root, runs);
       printf("%-10d %-16s %10.2f %10.2f %8.2f %10ld\n", sc.articles, p.name, s.ms, triv.ms, s.ms / triv.ms, s.maxrssKiB);

@@ -2,7 +2,9 @@
 // and printable cells, comment list.
 #include "render/article_view.h"
 
+#include <algorithm>
 #include <ctime>
+#include <string_view>
 #include <unordered_map>
 
 #include "render/article_body.h"
@@ -114,12 +116,6 @@ private:
   std::unordered_map<std::string, int> TrackBackCounts;
 };
 
-int ShownComments(const TWebModule1& m, const std::string& id) {
-  TCommentList comments;
-  LoadCommentList(m.AccountFolder(), id, false, comments, 0);
-  return static_cast<int>(comments.size());
-}
-
 std::string BodyOf(TWebModule1& m, const TContentIndex& c, std::string& firstPicture) {
   return RenderArticleBody(m.Sys, m.Account.Id, m.Css, m.AccountFolder(), c.id, true, firstPicture);
 }
@@ -144,29 +140,36 @@ std::string StartKey(const std::string& word) {
 }
 
 // The articles from the start key on, a page of them, and the links to the older and newer pages.
-void RenderArticleList(TWebModule1& m, TStringList& page, const TContentList& list, const std::string& startKey,
-                       const std::string& categoryWord, const std::string& searchWord) {
+void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<const TContentRef*>& list,
+                       const std::string& startKey, const std::string& categoryWord, const std::string& searchWord) {
   size_t start = 0;
   if (!startKey.empty())
     for (size_t i = 0; i < list.size(); ++i)
-      if (PagingKeyOf(list[i].date) < startKey) {
+      if (PagingKeyOf(list[i]->date) < startKey) {
         start = i;
         break;
       }
   TArticleDraw draw(m, TArticlePage::List);
   const TCSSValue& css = m.Css;
+  // The articles of this page (all from the start when the page size is never reached), and
+  // their comments counted in one pass.
+  const size_t pageSize = css.CONTENTVIEWCOUNT > 0 ? static_cast<size_t>(css.CONTENTVIEWCOUNT) : list.size();
+  const size_t end = std::min(list.size(), start + pageSize);
+  std::vector<std::string> ids;
+  for (size_t i = start; i < end; ++i) ids.emplace_back(list[i]->id);
+  const std::vector<int> comments = CountArticleComments(m.AccountFolder(), ids, false);
   size_t last = start;
   int count = 0;
-  for (size_t i = start; i < list.size(); ++i) {
+  for (size_t i = start; i < end; ++i) {
     last = i;
-    const TContentIndex& c = list[i];
+    const TContentIndex c = ToContentIndex(*list[i]);
     std::string firstPicture;
     std::string body = BodyOf(m, c, firstPicture);
     if (css.CONTENTSKIPMETHOD != 0)
       body = MakeTeaser(body, css.CONTENTSKIPMETHOD, css.CONTENTSKIPLENGTH, firstPicture, m.Sys.SYSTEMURL,
                         m.Account.Id, c.id, "");
-    page.push_back(draw.Draw(c, body, count, ShownComments(m, c.id)));
-    if (++count == css.CONTENTVIEWCOUNT) break;
+    page.push_back(draw.Draw(c, body, count, comments[i - start]));
+    ++count;
   }
   if (count == 0) {
     page.push_back("<br>対象記事はありません<br>");
@@ -174,16 +177,16 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const TContentList& li
   }
   const std::string word = categoryWord.empty() ? "@" : categoryWord;
   const std::string older =
-      last + 1 < list.size() ? PageLink(m, word, PagingKeyOf(list[last].date), "前ぺージ", searchWord)
+      last + 1 < list.size() ? PageLink(m, word, PagingKeyOf(list[last]->date), "前ぺージ", searchWord)
                              : "<span style=\"color:silver\">[前ぺージ]</span>";
   const long long p = static_cast<long long>(start) - css.CONTENTVIEWCOUNT;
   const std::string newer = p < 1 ? PageLink(m, word, kNewestKey, "最新ページ", searchWord)
-                                  : PageLink(m, word, PagingKeyOf(list[static_cast<size_t>(p - 1)].date), "次ぺージ",
+                                  : PageLink(m, word, PagingKeyOf(list[static_cast<size_t>(p - 1)]->date), "次ぺージ",
                                              searchWord);
   page.push_back("<div align=\"center\">" + older + newer + "</div>");
 }
 
-bool DateMatches(const std::string& filter, const std::string& date) {
+bool DateMatches(const std::string& filter, std::string_view date) {
   if (date.size() < (filter.size() == 6 ? 7u : 10u)) return false;
   if (date.compare(0, 4, filter, 0, 4) != 0 || date.compare(5, 2, filter, 4, 2) != 0) return false;
   return filter.size() == 6 || date.compare(8, 2, filter, 6, 2) == 0;
@@ -196,14 +199,15 @@ bool AsciiEqualNoCase(char a, char b) {
 }
 
 // Whether an article's subject or text (without markup) holds the search word.
-bool ArticleHolds(const TWebModule1& m, const TContentIndex& c, const std::string& word) {
+bool ArticleHolds(const TWebModule1& m, const TContentRef& c, const std::string& word) {
   if (ContainsWord(c.title, word)) return true;
-  return IsArticleId(c.id) && ContainsWord(RemoveTags(LoadArticleBody(m.AccountFolder(), c.id)), word);
+  const std::string id(c.id);
+  return IsArticleId(id) && ContainsWord(RemoveTags(LoadArticleBody(m.AccountFolder(), id)), word);
 }
 
 }  // namespace
 
-bool ContainsWord(const std::string& hay, const std::string& needle) {
+bool ContainsWord(std::string_view hay, std::string_view needle) {
   if (needle.empty()) return true;
   for (size_t i = 0; i + needle.size() <= hay.size();) {
     size_t k = 0;
@@ -249,15 +253,16 @@ bool CommentsOpen(const TCSSValue& css, const TContentIndex& content) {
   return passed < 0 || passed / 86400 <= css.COMMENTLIMIT;
 }
 
-void ArticleListCell(TWebModule1& m, TStringList& page, const TContentList& contents, const std::string& searchWord) {
+void ArticleListCell(TWebModule1& m, TStringList& page, const TContentRefList& contents,
+                     const std::string& searchWord) {
   const std::string& word = m.Arg3;
   const bool byDate = IsDateArchive(word);
   const bool allCategories = word.empty() || word == "@";
-  TContentList list;
-  for (const TContentIndex& c : contents) {
+  std::vector<const TContentRef*> list;
+  for (const TContentRef& c : contents) {
     if (byDate ? !DateMatches(word, c.date) : !allCategories && c.category != word) continue;
     if (!searchWord.empty() && !ArticleHolds(m, c, searchWord)) continue;
-    list.push_back(c);
+    list.push_back(&c);
     if (!searchWord.empty() && m.Sys.SEARCHRESULTCOUNT > 0 &&
         list.size() >= static_cast<size_t>(m.Sys.SEARCHRESULTCOUNT))
       break;
@@ -282,19 +287,19 @@ void ArticleCell(TWebModule1& m, TStringList& page, const TContentIndex& content
   TArticleDraw draw(m, kind);
   std::string firstPicture;
   const std::string body = BodyOf(m, content, firstPicture);
-  page.push_back(draw.Draw(content, body, 0, ShownComments(m, content.id)));
+  TCommentList comments;
+  LoadCommentList(m.AccountFolder(), content.id, false, comments, 0);
+  page.push_back(draw.Draw(content, body, 0, static_cast<int>(comments.size())));
   if (kind == TArticlePage::Single && m.Css.USECOMMENT) {
     page.push_back("<div align=\"center\">記事へのコメント</div><br>");
-    CommentList(m, page, content.id);
+    CommentList(m, page, comments);
     if (!CommentsOpen(m.Css, content))
       page.push_back("<span style=\"color:red\">コメントできる期限を越えています</span>");
   }
   page.push_back("</td>");
 }
 
-void CommentList(TWebModule1& m, TStringList& page, const std::string& articleId) {
-  TCommentList comments;
-  LoadCommentList(m.AccountFolder(), articleId, false, comments, 0);
+void CommentList(TWebModule1& m, TStringList& page, const TCommentList& comments) {
   if (comments.empty()) {
     page.push_back("コメントはありません<br><br>");
     return;

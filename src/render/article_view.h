@@ -2,6 +2,7 @@
 // preview and printable cells, and the comment list under an article.
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "app/Unit1.h"
 
@@ -10,11 +11,13 @@ enum class TArticlePage { List, Single, Preview, Printable };
 
 // The main page's content cell for the request words; `contents` are the public articles,
 // newest first (what the side menu shows).
-void ArticleListCell(TWebModule1& m, TStringList& page, const TContentList& contents, const std::string& searchWord);
+void ArticleListCell(TWebModule1& m, TStringList& page, const TContentRefList& contents,
+                     const std::string& searchWord);
 // The single-article (with comments) and preview cells; the printable cell.
 void ArticleCell(TWebModule1& m, TStringList& page, const TContentIndex& content, TArticlePage kind);
-// The article's shown comments through the comment template, folded after COMMENTFOLDING=.
-void CommentList(TWebModule1& m, TStringList& page, const std::string& articleId);
+// An article's shown comments (newest first) through the comment template, folded after
+// COMMENTFOLDING=.
+void CommentList(TWebModule1& m, TStringList& page, const TCommentList& comments);
 // Comments are taken while USECOMMENT= is on and COMMENTLIMIT= days have not passed since the update.
 bool CommentsOpen(const TCSSValue& css, const TContentIndex& content);
 
@@ -22,4 +25,4 @@ bool CommentsOpen(const TCSSValue& css, const TContentIndex& content);
 bool IsDateArchive(const std::string& word);
 void CalendarMonthOf(const std::string& word, int& year, int& month);
 // Bytes of needle in hay at a character start; ASCII letters compared without case.
-bool ContainsWord(const std::string& hay, const std::string& needle);
+bool ContainsWord(std::string_view hay, std::string_view needle);

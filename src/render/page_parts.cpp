@@ -179,7 +179,7 @@ std::string FormatLogDate(const std::string& date, int timeType) {
   }
 }
 
-std::string PagingKeyOf(const std::string& date) {
+std::string PagingKeyOf(std::string_view date) {
   std::string key;
   key.reserve(14);
   for (char c : date)

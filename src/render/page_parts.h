@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/Unit1.h"
 
@@ -33,4 +34,4 @@ void LayoutCells(TWebModule1& m, TStringList& page, const TWebModule1::TSideMenu
 // The article date in the form chosen by TIMETYPE=.
 std::string FormatLogDate(const std::string& date, int timeType);
 // Fourteen digits of a stored timestamp: "/", ":" and " " removed.
-std::string PagingKeyOf(const std::string& date);
+std::string PagingKeyOf(std::string_view date);

@@ -15,7 +15,7 @@ using TSideMenuInput = TWebModule1::TSideMenuInput;
 // What the side menu shows: the articles with their per-category counts and the newest
 // comments. The preview shows hidden articles and those of hidden categories too.
 void LoadSideMenuInput(TWebModule1& m, TSideMenuInput& in, bool withHidden, bool archiveMonth) {
-  LoadContentList(m.AccountFolder(), "", withHidden, true, withHidden, in.Contents, m.CategoryList, "");
+  LoadContentRefs(m.AccountFolder(), withHidden, true, withHidden, in.Contents, m.CategoryList);
   LoadCommentList(m.AccountFolder(), "", false, in.NewComments, 10);
   if (archiveMonth) {
     CalendarMonthOf(m.Arg3, in.CalendarYear, in.CalendarMonth);
@@ -78,9 +78,11 @@ void NotFound(TWebModule1& m, TStringList& page) {
   m.Response.SetContent(PageText(page));
 }
 
-const TContentIndex* FindIn(const TContentList& list, const std::string& id) {
-  const auto it = std::find_if(list.begin(), list.end(), [&](const TContentIndex& c) { return c.id == id; });
-  return it == list.end() ? nullptr : &*it;
+bool FindIn(const TContentRefList& list, const std::string& id, TContentIndex& content) {
+  const auto it = std::find_if(list.begin(), list.end(), [&](const TContentRef& c) { return c.id == id; });
+  if (it == list.end()) return false;
+  content = ToContentIndex(*it);
+  return true;
 }
 
 // A public article: visible and of a shown category.
@@ -145,7 +147,8 @@ int TWebModule1::DoLinkList(const TCommandEntry&) {
 int TWebModule1::DoSingleArticle(const TCommandEntry&) {
   TSideMenuInput in;
   LoadSideMenuInput(*this, in, false, false);
-  const TContentIndex* found = FindIn(in.Contents, Arg3);
+  TContentIndex content;
+  const bool found = FindIn(in.Contents, Arg3, content);
   const bool open = ViewPasswordOK();
 
   TStringList page;
@@ -158,7 +161,7 @@ int TWebModule1::DoSingleArticle(const TCommandEntry&) {
     return 1;
   }
   // Without the view password the subject stays out of the title as well.
-  ArticleTitle(*this, page, open ? &found->title : nullptr);
+  ArticleTitle(*this, page, open ? &content.title : nullptr);
   page.push_back("</head>");
   ScriptBlock(*this, page, true);
   StyleBlock(*this, page, false);
@@ -172,7 +175,7 @@ int TWebModule1::DoSingleArticle(const TCommandEntry&) {
   page.push_back("<tr>");
   LayoutCells(*this, page, in, [&](TStringList& p) {
     if (open) {
-      ArticleCell(*this, p, *found, TArticlePage::Single);
+      ArticleCell(*this, p, content, TArticlePage::Single);
     } else {
       p.push_back(ViewPasswordCell());
       p.push_back("このブログはパスワードが必要な為ＰＣ以外からは閲覧できません");
@@ -228,10 +231,11 @@ int TWebModule1::DoPreview(const TCommandEntry&) {
   if (CheckLogin()) {
     TSideMenuInput in;
     LoadSideMenuInput(*this, in, true, false);
-    const TContentIndex* found = FindIn(in.Contents, Arg3);
+    TContentIndex content;
+    const bool found = FindIn(in.Contents, Arg3, content);
     LayoutCells(*this, page, in, [&](TStringList& p) {
       if (found) {
-        ArticleCell(*this, p, *found, TArticlePage::Preview);
+        ArticleCell(*this, p, content, TArticlePage::Preview);
       } else {
         p.push_back("<td class=\"contentcell\">");
         p.push_back("記事はありません");

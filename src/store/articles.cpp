@@ -5,6 +5,8 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <deque>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -33,9 +35,14 @@ bool IsIndexLine(const TCSVList& csv) { return csv.Count() == 5 || csv.Count() =
 // field that a double-byte character could hide). Any other line goes through TCSVList, so
 // both ways give the same fields.
 bool IsAscii(const char* p, const char* end) {
-  unsigned char any = 0;
+  uint64_t any = 0;
+  for (; end - p >= 8; p += 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    any |= v;
+  }
   for (; p < end; ++p) any |= static_cast<unsigned char>(*p);
-  return any < 0x80;
+  return (any & 0x8080808080808080ull) == 0;
 }
 
 bool SplitPlain(std::string_view line, TFields& r) {
@@ -60,6 +67,43 @@ bool SplitPlain(std::string_view line, TFields& r) {
     if (*p != ',') return false;
     if (++p == end) return false;  // a trailing comma
   }
+  return true;
+}
+
+// The lines the system writes, "category","40-byte id","stamp","stamp","subject","flag", split
+// by their known widths: only the subject is searched. Any other line gives false and goes to
+// SplitPlain; both give the fields TCSVList gives.
+bool SplitCanonical(std::string_view line, TFields& r) {
+  const char* const b = line.data();
+  const size_t n = line.size();
+  if (n < 100 || b[0] != '"' || b[n - 1] != '"' || b[n - 3] != '"' || b[n - 4] != ',' || b[n - 5] != '"') return false;
+  const char* const q0 = static_cast<const char*>(std::memchr(b + 1, '"', n - 1));
+  if (!q0) return false;
+  const char* const id = q0 + 3;
+  const char* const date = id + 43;
+  const char* const update = date + 22;
+  const char* const title = update + 22;
+  const char* const titleEnd = b + n - 5;
+  if (title > titleEnd || q0[1] != ',' || q0[2] != '"' || id[40] != '"' || id[41] != ',' || id[42] != '"' ||
+      date[19] != '"' || date[20] != ',' || date[21] != '"' || update[19] != '"' || update[20] != ',' ||
+      update[21] != '"')
+    return false;
+  // No quote inside the fixed fields and the subject; ASCII up to the subject and in the flag.
+  if (std::memchr(id, '"', 40) || std::memchr(date, '"', 19) || std::memchr(update, '"', 19) ||
+      std::memchr(title, '"', static_cast<size_t>(titleEnd - title)) || !IsAscii(b, title) ||
+      static_cast<unsigned char>(b[n - 2]) >= 0x80 || b[n - 2] == '"')
+    return false;
+  // A double-byte character must not run into the quote that closes the subject.
+  const char* q = title;
+  while (q < titleEnd) q += IsSjisLead(static_cast<unsigned char>(*q)) ? 2 : 1;
+  if (q != titleEnd) return false;
+  r.count = 6;
+  r.f[0] = std::string_view(b + 1, static_cast<size_t>(q0 - b - 1));
+  r.f[1] = std::string_view(id, 40);
+  r.f[2] = std::string_view(date, 19);
+  r.f[3] = std::string_view(update, 19);
+  r.f[4] = std::string_view(title, static_cast<size_t>(titleEnd - title));
+  r.f[5] = std::string_view(b + n - 2, 1);
   return true;
 }
 
@@ -281,6 +325,27 @@ void LoadContentList(const std::string& accountFolder, const std::string& catego
   }
 }
 
+void LoadNewestContentList(const std::string& accountFolder, const std::string& categoryFilter,
+                           const TCategoryList& categories, size_t limit, TContentList& list) {
+  list.clear();
+  if (limit == 0) return;
+  TFields r;
+  TCSVList csv;
+  WalkLinesBackward(accountFolder + kIndexFile, [&](const std::string& line) {
+    if (!SplitPlain(line, r)) {
+      csv.SetLine(line);
+      r.count = std::min(csv.Count(), 7);
+      for (int i = 0; i < r.count; ++i) r.f[i] = csv.Item(i);
+    }
+    if (!Selected(r, categoryFilter, false, "")) return TWalk::Next;
+    if (std::any_of(categories.begin(), categories.end(),
+                    [&](const TCategoryData& k) { return !k.visible && k.id == r[0]; }))
+      return TWalk::Next;
+    list.push_back(ContentOf(r));
+    return list.size() < limit ? TWalk::Next : TWalk::Stop;
+  });
+}
+
 void LoadPhotoContentList(const std::string& accountFolder, const std::string& categoryFilter,
                           bool firstOnly, bool includeHidden, TContentList& list,
                           const std::string& dateFilter) {
@@ -432,4 +497,82 @@ bool AppendAllNews(const std::string& exeFolder, const std::string& name, int co
       lines.erase(lines.begin(), lines.end() - count);
     return TRewrite::Save;
   });
+}
+
+TContentIndex ToContentIndex(const TContentRef& r) {
+  TContentIndex c;
+  c.category.assign(r.category);
+  c.id.assign(r.id);
+  c.date.assign(r.date);
+  c.update.assign(r.update);
+  c.title.assign(r.title);
+  c.visible = r.visible;
+  return c;
+}
+
+namespace {
+struct TRefStore {
+  TMappedFile index;
+  std::deque<std::string> spill;  // fields of lines that only TCSVList splits
+  TContentList contents;
+};
+}  // namespace
+
+TContentRefList TContentRefList::Of(TContentList contents) {
+  auto store = std::make_shared<TRefStore>();
+  store->contents = std::move(contents);
+  TContentRefList list;
+  for (const TContentIndex& c : store->contents) list.FItems.push_back({c.category, c.id, c.date, c.update, c.title, c.visible});
+  list.FStore = std::move(store);
+  return list;
+}
+
+void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategories, bool countPerCategory,
+                     bool includeHidden, TContentRefList& list, TCategoryList& categories) {
+  auto store = std::make_shared<TRefStore>();
+  list.FItems.clear();
+  store->index.Open(accountFolder + kIndexFile);
+  const char* const b = store->index.Text().data();
+  const size_t n = store->index.Text().size();
+  std::vector<std::string_view> hiddenIds;
+  if (!includeHiddenCategories)
+    for (const auto& k : categories)
+      if (!k.visible) hiddenIds.push_back(k.id);
+  // About one article per 130 bytes of index.
+  list.FItems.reserve(n / 120 + 1);
+  TFields r;
+  TCSVList csv;
+  auto take = [&](size_t from, size_t to) {
+    if (to <= from) return;  // an empty line holds no fields
+    const std::string_view line(b + from, to - from);
+    if (!SplitCanonical(line, r) && !SplitPlain(line, r)) {
+      csv.SetLine(std::string(line));
+      r.count = std::min(csv.Count(), 7);
+      for (int i = 0; i < r.count; ++i) r.f[i] = store->spill.emplace_back(csv.Item(i));
+    }
+    if (!Selected(r, "", includeHidden, "")) return;
+    if (std::find(hiddenIds.begin(), hiddenIds.end(), r[0]) != hiddenIds.end()) return;
+    if (countPerCategory)
+      for (auto& k : categories)
+        if (k.id == r[0]) {
+          ++k.count;
+          break;
+        }
+    list.FItems.push_back({r[0], r[1], r[2], r[3], r[4], !(r.count == 6 && r[5] == "0")});
+  };
+  // From the last line to the first; lines end in CR LF, LF or CR, as the line readers split them.
+  size_t end = n;
+  for (;;) {
+    const char* lf = end ? static_cast<const char*>(::memrchr(b, '\n', end)) : nullptr;
+    const size_t start = lf ? static_cast<size_t>(lf - b) + 1 : 0;
+    size_t stop = end > start && b[end - 1] == '\r' ? end - 1 : end;
+    while (const char* cr = stop > start ? static_cast<const char*>(::memrchr(b + start, '\r', stop - start)) : nullptr) {
+      take(static_cast<size_t>(cr - b) + 1, stop);
+      stop = static_cast<size_t>(cr - b);
+    }
+    take(start, stop);
+    if (!lf) break;
+    end = static_cast<size_t>(lf - b);
+  }
+  list.FStore = std::move(store);
 }

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,35 +164,259 @@ void WalkBackward(std::string_view text, F&& f) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// The whole comment file, kept for the process while the file stays the same.
+// Calls f(offset, line, size) for each non-empty line of an open file, first to last, read in
+// blocks (a line ends at LF, a CR before it dropped, or at a lone CR).
+template <class F>
+void ForEachLineOf(const TLockedFile& file, F&& f) {
+  if (file.Stat().st_size <= 0) return;
+  off_t bufAt = 0;  // file offset of buf[0]
+  auto lines = [&](const char* base, size_t from, size_t n) {
+    const char* b = base + from;
+    while (const char* cr = static_cast<const char*>(memchr(b, '\r', n))) {
+      if (cr > b) f(bufAt + (b - base), b, static_cast<size_t>(cr - b));
+      n -= static_cast<size_t>(cr - b) + 1;
+      b = cr + 1;
+    }
+    if (n > 0) f(bufAt + (b - base), b, n);
+  };
+  std::string buf(1 << 16, '\0');
+  size_t held = 0;  // bytes of an unfinished line at the start of buf
+  off_t pos = 0;
+  for (;;) {
+    if (held == buf.size()) buf.resize(buf.size() * 2);  // a line longer than the block
+    const ssize_t n = ::pread(file.Fd(), buf.data() + held, buf.size() - held, pos);
+    if (n < 0 && errno == EINTR) continue;
+    const bool atEnd = n <= 0;
+    const size_t size = held + (atEnd ? 0 : static_cast<size_t>(n));
+    pos += atEnd ? 0 : n;
+    const char* const base = buf.data();
+    size_t start = 0;
+    while (const char* lf = static_cast<const char*>(memchr(base + start, '\n', size - start))) {
+      lines(base, start, static_cast<size_t>(lf - base) - start);
+      start = static_cast<size_t>(lf - base) + 1;
+    }
+    if (atEnd) {
+      lines(base, start, size - start);
+      return;
+    }
+    held = size - start;
+    memmove(buf.data(), base + start, held);
+    bufAt += static_cast<off_t>(start);
+  }
+}
 
-struct TLineSpan {
-  uint32_t pos, len;
-};
-
-// Field 1 of a line as the writers form it ("f0","f1",...), without splitting the line: the
-// quoted fields 0 and 1 hold no quote and no double-byte character, and field 1 is not followed
-// by a doubled quote. Lines of any other shape give false and are split when looked up.
 bool NoLeadByte(const char* p, size_t n) {
   for (size_t i = 0; i < n; ++i)
     if (IsSjisLead(static_cast<unsigned char>(p[i]))) return false;
   return true;
 }
 
-bool FastArticleField(std::string_view line, std::string_view& field) {
-  const size_t n = line.size();
-  if (n < 4 || line[0] != '"') return false;
-  const char* const b = line.data();
-  const char* q0 = static_cast<const char*>(memchr(b + 1, '"', n - 1));  // must close field 0
-  if (!q0 || b + n - q0 < 3 || q0[1] != ',' || q0[2] != '"') return false;
-  const char* const s = q0 + 3;
-  const char* q1 = static_cast<const char*>(memchr(s, '"', static_cast<size_t>(b + n - s)));
-  if (!q1 || (q1 + 1 < b + n && q1[1] == '"')) return false;
-  if (!NoLeadByte(b + 1, static_cast<size_t>(q0 - b - 1)) || !NoLeadByte(s, static_cast<size_t>(q1 - s))) return false;
-  field = std::string_view(s, static_cast<size_t>(q1 - s));
+// Whether a comment line may belong to the article whose 40-byte id is `id`: a line of the
+// writers' plain form ("f0","f1",... with an ASCII field 0) is decided by the bytes where the
+// id stands, as ids are ASCII; a line of any other shape may, and is split by the caller.
+bool MayBelong(const char* b, size_t n, const std::string& id) {
+  const char* const e = b + n;
+  const char* q0 = n > 3 && b[0] == '"' ? static_cast<const char*>(memchr(b + 1, '"', n - 1)) : nullptr;
+  if (!q0 || e - q0 <= 3 || q0[1] != ',' || q0[2] != '"' || !NoLeadByte(b + 1, static_cast<size_t>(q0 - b - 1)))
+    return true;
+  const char* const f = q0 + 3;
+  return e - f >= 41 && f[40] == '"' && memcmp(f, id.data(), 40) == 0;
+}
+
+bool IsCommentCount(int n) { return n >= 6 && n <= 8; }
+bool IsHiddenComment(const TCSVList& c) { return c.Count() >= 7 && c.Item(6) == "1"; }
+
+// ---------------------------------------------------------------------------------------------
+// comment.idx: where each article's lines lie in comment.txt, so a page that wants a few
+// articles' comments reads just those lines, however long the file. It is derived from
+// comment.txt, trusted only while that file is the one it was made from (device, inode, size,
+// modification time), and made anew by the first reader that finds it stale.
+//
+// A header of kIndexHead bytes: "VCIX1 dev ino size sec nsec articles lines", blank-padded,
+// "\n". Then one record of kRecord bytes per article, sorted by id: the id, the numbers of
+// shown and of all comments (7 hex digits each), the place of its first offset (9 hex digits),
+// "\n". Then the byte offsets of the articles' lines (15 hex digits and "\n" each), article by
+// article, each article's in file order. Only lines that the readers take (6 to 8 fields) of
+// article ids are listed.
+
+const char kIndexFile[] = "comment.idx";
+constexpr size_t kIndexHead = 128, kRecord = 64, kOffset = 16;
+
+struct TIndexRecord {
+  int shown = 0, all = 0;
+  long long first = 0;
+};
+
+std::string IndexHeader(const struct stat& st, size_t articles, size_t lines) {
+  std::string h = "VCIX1 " + std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+                  std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
+                  std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(articles) + " " + std::to_string(lines);
+  h.resize(kIndexHead - 1, ' ');
+  return h + "\n";
+}
+
+std::string Hex(unsigned long long v, int width) {
+  std::string out(static_cast<size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && v; --i, v >>= 4) out[static_cast<size_t>(i)] = "0123456789abcdef"[v & 15];
+  return out;
+}
+
+bool ParseHex(const char* p, int width, long long& v) {
+  v = 0;
+  for (int i = 0; i < width; ++i) {
+    const char c = p[i];
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) return false;
+    v = v * 16 + d;
+  }
   return true;
 }
+
+bool ReadExactly(int fd, char* p, size_t n, off_t at) {
+  while (n > 0) {
+    const ssize_t r = ::pread(fd, p, n, at);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+    at += r;
+  }
+  return true;
+}
+
+// Builds comment.idx from the locked comment.txt.
+bool BuildCommentIndex(const std::string& accountFolder, const TLockedFile& file) {
+  struct TArticle {
+    int shown = 0;
+    std::vector<long long> offsets;
+  };
+  std::unordered_map<std::string, TArticle> articles;
+  TCSVList c;
+  ForEachLineOf(file, [&](off_t at, const char* b, size_t n) {
+    c.SetLine(std::string(b, n));
+    if (!IsCommentCount(c.Count()) || !IsArticleId(c.Item(1))) return;
+    TArticle& a = articles[c.Item(1)];
+    a.offsets.push_back(at);
+    if (!IsHiddenComment(c)) ++a.shown;
+  });
+  std::vector<std::pair<const std::string*, const TArticle*>> sorted;
+  size_t lines = 0;
+  for (const auto& [id, a] : articles) {
+    sorted.emplace_back(&id, &a);
+    lines += a.offsets.size();
+  }
+  std::sort(sorted.begin(), sorted.end(), [](const auto& x, const auto& y) { return *x.first < *y.first; });
+  std::string out = IndexHeader(file.Stat(), sorted.size(), lines);
+  out.reserve(kIndexHead + sorted.size() * kRecord + lines * kOffset);
+  long long first = 0;
+  for (const auto& [id, a] : sorted) {
+    out += *id + Hex(static_cast<unsigned>(a->shown), 7) + Hex(a->offsets.size(), 7) + Hex(first, 9) + "\n";
+    first += static_cast<long long>(a->offsets.size());
+  }
+  for (const auto& entry : sorted)
+    for (long long at : entry.second->offsets) out += Hex(static_cast<unsigned long long>(at), 15) + "\n";
+  return SaveDerivedFile(accountFolder + kIndexFile, out);
+}
+
+// comment.idx opened for the locked comment.txt; made anew when it is missing or stale.
+class TCommentLineIndex {
+public:
+  ~TCommentLineIndex() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  // False when no index can be had (the folder cannot be written): the caller scans.
+  bool Open(const std::string& accountFolder, const TLockedFile& comments) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (OpenFresh(accountFolder + kIndexFile, comments.Stat())) return true;
+      if (attempt == 0 && !BuildCommentIndex(accountFolder, comments)) return false;
+    }
+    return false;
+  }
+  // The record of an article; false when it has no comment line.
+  bool Find(const std::string& id, TIndexRecord& r) const {
+    if (!IsArticleId(id)) return false;
+    long long lo = 0, hi = FArticles;
+    char rec[kRecord];
+    while (lo < hi) {
+      const long long mid = (lo + hi) / 2;
+      if (!ReadExactly(FFd, rec, kRecord, static_cast<off_t>(kIndexHead + mid * kRecord))) return false;
+      const int cmp = memcmp(rec, id.data(), 40);
+      if (cmp == 0) {
+        long long shown, all, first;
+        if (!ParseHex(rec + 40, 7, shown) || !ParseHex(rec + 47, 7, all) || !ParseHex(rec + 54, 9, first)) return false;
+        r.shown = static_cast<int>(shown);
+        r.all = static_cast<int>(all);
+        r.first = first;
+        return true;
+      }
+      if (cmp < 0) lo = mid + 1;
+      else hi = mid;
+    }
+    return false;
+  }
+  // The offsets of an article's lines in comment.txt, in file order.
+  bool Offsets(const TIndexRecord& r, std::vector<long long>& out) const {
+    out.clear();
+    if (r.all <= 0) return true;
+    std::string bytes(static_cast<size_t>(r.all) * kOffset, '\0');
+    const off_t at = static_cast<off_t>(kIndexHead + FArticles * kRecord + r.first * kOffset);
+    if (!ReadExactly(FFd, bytes.data(), bytes.size(), at)) return false;
+    for (int i = 0; i < r.all; ++i) {
+      long long v;
+      if (!ParseHex(bytes.data() + static_cast<size_t>(i) * kOffset, 15, v)) return false;
+      out.push_back(v);
+    }
+    return true;
+  }
+
+private:
+  bool OpenFresh(const std::string& path, const struct stat& st) {
+    if (FFd >= 0) ::close(FFd);
+    FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd < 0) return false;
+    char head[kIndexHead];
+    if (!ReadExactly(FFd, head, kIndexHead, 0)) return false;
+    const std::string h(head, kIndexHead);
+    const std::string want = IndexHeader(st, 0, 0);
+    // The stamp part must match; the counts follow it.
+    const size_t stampEnd = want.find(" 0 0");
+    if (h.compare(0, stampEnd, want, 0, stampEnd) != 0) return false;
+    unsigned long long articles = 0, lines = 0;
+    if (sscanf(h.c_str() + stampEnd, " %llu %llu", &articles, &lines) != 2) return false;
+    struct stat own {};
+    if (::fstat(FFd, &own) != 0 ||
+        static_cast<unsigned long long>(own.st_size) != kIndexHead + articles * kRecord + lines * kOffset)
+      return false;
+    FArticles = static_cast<long long>(articles);
+    return true;
+  }
+  int FFd = -1;
+  long long FArticles = 0;
+};
+
+// The line of comment.txt that starts at `at` (without its break).
+bool ReadLineAt(const TLockedFile& file, long long at, std::string& line) {
+  line.clear();
+  char block[512];
+  for (;;) {
+    const ssize_t n = ::pread(file.Fd(), block, sizeof block, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return !line.empty();
+    const char* brk = nullptr;
+    for (ssize_t i = 0; i < n && !brk; ++i)
+      if (IsBreak(block[i])) brk = block + i;
+    if (brk) {
+      line.append(block, static_cast<size_t>(brk - block));
+      return true;
+    }
+    line.append(block, static_cast<size_t>(n));
+    at += n;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The whole comment file, kept for the process while the file stays the same (the pages that
+// walk all comments of an account).
 
 struct TCommentFileMemo {
   bool valid = false;
@@ -201,10 +426,6 @@ struct TCommentFileMemo {
   off_t size = 0;
   struct timespec mtime {};
   std::string text;
-  bool indexed = false;
-  int lookups = 0;
-  std::unordered_map<std::string_view, std::vector<TLineSpan>> byArticle;  // keys point into text
-  std::vector<TLineSpan> other;                                        // lines of other shapes
 
   bool Matches(const std::string& p, const struct stat& st) const {
     return valid && path == p && dev == st.st_dev && ino == st.st_ino && size == st.st_size &&
@@ -213,7 +434,7 @@ struct TCommentFileMemo {
 
   bool Load(const std::string& p, const TLockedFile& f) {
     Clear();
-    if (!f.ReadAll(text) || text.size() > UINT32_MAX) {
+    if (!f.ReadAll(text)) {
       text.clear();
       return false;
     }
@@ -228,67 +449,9 @@ struct TCommentFileMemo {
   }
 
   void Clear() {
-    valid = indexed = false;
-    lookups = 0;
-    byArticle.clear();
-    other.clear();
+    valid = false;
     path.clear();
     text.clear();
-  }
-
-  // Calls g(span, line) for each non-empty line, first to last.
-  template <class G>
-  void ForEachLine(G&& g) const {
-    const char* const base = text.data();
-    const char* const end = base + text.size();
-    // The next CR and the next LF, each found with memchr.
-    const char* cr = static_cast<const char*>(memchr(base, '\r', text.size()));
-    const char* lf = static_cast<const char*>(memchr(base, '\n', text.size()));
-    for (const char* p = base; p < end;) {
-      if (cr && cr < p) cr = static_cast<const char*>(memchr(p, '\r', static_cast<size_t>(end - p)));
-      if (lf && lf < p) lf = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
-      const char* e = !cr ? (lf ? lf : end) : (!lf ? cr : std::min(cr, lf));
-      if (e > p)
-        g(TLineSpan{static_cast<uint32_t>(p - base), static_cast<uint32_t>(e - p)},
-          std::string_view(p, static_cast<size_t>(e - p)));
-      p = e + 1;
-    }
-  }
-
-  void BuildIndex() {
-    ForEachLine([&](TLineSpan span, std::string_view line) {
-      std::string_view key;
-      if (FastArticleField(line, key)) byArticle[key].push_back(span);
-      else other.push_back(span);
-    });
-    indexed = true;
-  }
-
-  // Calls f(line) for the lines that may belong to the article, from the last to the first.
-  // The first lookup of a file scans it; a second one builds the index for all that follow.
-  template <class F>
-  void WalkArticle(const std::string& articleId, F&& f) {
-    if (!indexed && lookups++ == 0) {
-      std::vector<TLineSpan> found;
-      ForEachLine([&](TLineSpan span, std::string_view line) {
-        std::string_view key;
-        if (!FastArticleField(line, key) || key == articleId) found.push_back(span);
-      });
-      for (size_t i = found.size(); i-- > 0;)
-        if (!f(std::string_view(text).substr(found[i].pos, found[i].len))) return;
-      return;
-    }
-    if (!indexed) BuildIndex();
-    static const std::vector<TLineSpan> none;
-    const auto it = byArticle.find(articleId);
-    const std::vector<TLineSpan>& mine = it == byArticle.end() ? none : it->second;
-    size_t a = mine.size(), b = other.size();
-    while (a > 0 || b > 0) {
-      TLineSpan s;
-      if (b == 0 || (a > 0 && mine[a - 1].pos > other[b - 1].pos)) s = mine[--a];
-      else s = other[--b];
-      if (!f(std::string_view(text).substr(s.pos, s.len))) return;
-    }
   }
 };
 
@@ -305,9 +468,29 @@ void WalkComments(const std::string& accountFolder, const std::string& articleId
   const std::string path = accountFolder + kCommentFile;
   TLockedFile file;
   if (!file.Open(path)) return;
+  if (!articleId.empty()) {
+    // An article's lines: through comment.idx, or a scan that keeps only its lines.
+    std::vector<long long> offsets;
+    TCommentLineIndex index;
+    TIndexRecord r;
+    if (IsArticleId(articleId) && index.Open(accountFolder, file)) {
+      if (!index.Find(articleId, r) || !index.Offsets(r, offsets)) return;
+      std::string line;
+      for (size_t i = offsets.size(); i-- > 0;)
+        if (ReadLineAt(file, offsets[i], line) && !f(std::string_view(line))) return;
+      return;
+    }
+    std::vector<std::string> found;
+    ForEachLineOf(file, [&](off_t, const char* b, size_t n) {
+      if (!IsArticleId(articleId) || MayBelong(b, n, articleId)) found.emplace_back(b, n);
+    });
+    for (size_t i = found.size(); i-- > 0;)
+      if (!f(std::string_view(found[i]))) return;
+    return;
+  }
   TCommentFileMemo& memo = CommentMemo();
   if (!memo.Matches(path, file.Stat())) {
-    if (wantFew && articleId.empty()) {
+    if (wantFew) {
       TBackwardLines lines(file);
       std::string line;
       while (lines.Next(line))
@@ -316,14 +499,10 @@ void WalkComments(const std::string& accountFolder, const std::string& articleId
     }
     if (!memo.Load(path, file)) return;
   }
-  if (articleId.empty()) WalkBackward(memo.text, f);
-  else memo.WalkArticle(articleId, f);
+  WalkBackward(memo.text, f);
 }
 
 void ForgetComments() { CommentMemo().Clear(); }
-
-bool IsCommentCount(int n) { return n >= 6 && n <= 8; }
-bool IsHiddenComment(const TCSVList& c) { return c.Count() >= 7 && c.Item(6) == "1"; }
 
 // The approved form of a comment line: its first six fields and "0". A quote inside a field
 // (only a hand-written line can hold one) is doubled so the line reads back the same.
@@ -420,6 +599,31 @@ void CountComments(const std::string& accountFolder, const std::string& articleI
     if (IsHiddenComment(c)) ++hidden;
     return true;
   });
+}
+
+std::vector<int> CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids,
+                                      bool includeHidden) {
+  std::vector<int> counts(ids.size(), 0);
+  TLockedFile file;
+  if (ids.empty() || !file.Open(accountFolder + kCommentFile)) return counts;
+  TCommentLineIndex index;
+  if (index.Open(accountFolder, file)) {
+    TIndexRecord r;
+    for (size_t i = 0; i < ids.size(); ++i)
+      if (index.Find(ids[i], r)) counts[i] = includeHidden ? r.all : r.shown;
+    return counts;
+  }
+  // No index can be kept: one pass over the file.
+  std::unordered_multimap<std::string_view, size_t> wanted;
+  for (size_t i = 0; i < ids.size(); ++i) wanted.emplace(ids[i], i);
+  TCSVList c;
+  ForEachLineOf(file, [&](off_t, const char* b, size_t n) {
+    c.SetLine(std::string(b, n));
+    if (!IsCommentCount(c.Count()) || (!includeHidden && IsHiddenComment(c))) return;
+    const auto [from, to] = wanted.equal_range(c.Item(1));
+    for (auto it = from; it != to; ++it) ++counts[it->second];
+  });
+  return counts;
 }
 
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list) {

@@ -8,6 +8,10 @@
 void LoadCommentList(const std::string& accountFolder, const std::string& articleId, bool includeHidden,
                      TCommentList& list, int limit);
 void CountComments(const std::string& accountFolder, const std::string& articleId, int& hidden, int& total);
+// The comments of each article of ids (shown ones only unless includeHidden), in one pass over
+// comment.txt read in blocks: the article lists count the comments of a page's articles.
+std::vector<int> CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids,
+                                      bool includeHidden);
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list);
 
 // The rewrites hold the file's lock from the read to the atomic replacement; a file left

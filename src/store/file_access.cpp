@@ -153,19 +153,19 @@ TLocked OpenLocked(const std::string& path, TOpen how, TTries& tries) {
 }
 
 bool ReadAll(int fd, std::string& out, long long sizeHint) {
-  out.clear();
-  if (sizeHint > 0) out.reserve(static_cast<size_t>(sizeHint));
+  // Sized for the file as it was seen (one byte more to meet its end), so a small file does
+  // not cost a large zeroed buffer; a file that grew meanwhile is read on in doubled steps.
+  out.assign(sizeHint > 0 ? static_cast<size_t>(sizeHint) + 1 : 4096, '\0');
+  size_t got = 0;
   for (;;) {
-    const size_t at = out.size();
-    out.resize(at + kBlock);
-    const ssize_t n = ::read(fd, out.data() + at, kBlock);
-    if (n < 0 && errno == EINTR) {
-      out.resize(at);
-      continue;
+    if (got == out.size()) out.resize(out.size() * 2);
+    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      out.resize(got);
+      return n == 0;
     }
-    out.resize(at + (n > 0 ? static_cast<size_t>(n) : 0));
-    if (n == 0) return true;
-    if (n < 0) return false;
+    got += static_cast<size_t>(n);
   }
 }
 
@@ -182,7 +182,7 @@ bool WriteAll(int fd, const char* p, size_t n) {
 
 // Writes bytes (in 64 KiB blocks) to a new temporary file beside path, fsyncs it and renames it
 // over path. `mode` is the replaced file's permission bits, or 0 to keep the default.
-bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
+bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t mode, bool sync = true) {
   static std::mt19937_64 rng{std::random_device{}() ^ static_cast<unsigned long long>(getpid())};
   const std::string folder = FolderOf(path);
   const std::string name = path.substr(folder.size());
@@ -197,7 +197,7 @@ bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t
   bool ok = mode == 0 || ::fchmod(fd, mode) == 0;
   for (size_t off = 0; ok && off < bytes.size(); off += kBlock)
     ok = WriteAll(fd, bytes.data() + off, std::min(kBlock, bytes.size() - off));
-  ok = ok && ::fsync(fd) == 0;
+  ok = ok && (!sync || ::fsync(fd) == 0);
   ok = ::close(fd) == 0 && ok;
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
   ::unlink(tmp.c_str());
@@ -376,3 +376,5 @@ bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringL
 bool RewriteText(const std::string& path, const std::function<TRewrite(std::string& text, bool existed)>& change) {
   return RewriteBytes(path, change);
 }
+
+bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }

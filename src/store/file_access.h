@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using TStringList = std::vector<std::string>;
@@ -30,6 +31,9 @@ std::string ReadFirstLine(const std::string& path, const std::string& def, int t
                           int pauseMs = kFilePauseMs);
 bool LoadStreamFromFile(const std::string& path, std::string& bytes);
 bool SaveStreamToFile(const std::string& path, const std::string& bytes);
+// A file made from others (an index that is made anew when stale): replaced atomically, without
+// lock or sync, since a lost or old copy is only made again.
+bool SaveDerivedFile(const std::string& path, const std::string& bytes);
 
 // What a rewrite does with the file once the change has run.
 enum class TRewrite { Keep, Save, Delete };
@@ -55,6 +59,29 @@ enum class TWalk { Next, Stop, Found };
 bool AppendLineUnlessFound(const std::string& path, const std::string& line,
                            const std::function<TWalk(const std::string& line)>& walk = {},
                            bool* found = nullptr);
+
+// Hands path's non-empty lines to `walk` from the last towards the first under the shared lock
+// (retry rule), reading backwards in blocks, so the newest lines of a long file cost only their
+// own bytes; Stop or Found ends the walk. A missing file walks no line and gives true; false when
+// the lock could not be had or a read failed.
+bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk);
+
+// A data file mapped for reading under the shared lock of the file access rule (no copy of the
+// bytes): the lock and the mapping last as long as the object. A missing file is empty.
+class TMappedFile {
+public:
+  TMappedFile() = default;
+  ~TMappedFile();
+  TMappedFile(const TMappedFile&) = delete;
+  TMappedFile& operator=(const TMappedFile&) = delete;
+  bool Open(const std::string& path);  // false only when the lock could not be had
+  std::string_view Text() const { return {FData, FSize}; }
+
+private:
+  int FFd = -1;
+  const char* FData = nullptr;
+  size_t FSize = 0;
+};
 
 // Which file a path named when it was read.
 struct TFileStamp {

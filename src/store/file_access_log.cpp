@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,15 +90,20 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// The non-empty lines of the first `size` bytes, last first. True when the walk ended on Found.
-bool WalkBackwards(int fd, off_t size, const std::function<TWalk(const std::string&)>& walk) {
+// The non-empty lines of the first `size` bytes, last first. True when the walk ended on Found;
+// *failed tells a read error.
+bool WalkBackwards(int fd, off_t size, const std::function<TWalk(const std::string&)>& walk,
+                   bool* failed = nullptr) {
   std::string buf, carry, line;
   off_t pos = size;
   while (pos > 0) {
     const size_t n = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(kBackBlock), pos));
     pos -= static_cast<off_t>(n);
     buf.resize(n);
-    if (!ReadAt(fd, buf.data(), n, pos)) return false;
+    if (!ReadAt(fd, buf.data(), n, pos)) {
+      if (failed) *failed = true;
+      return false;
+    }
     buf += carry;
     size_t end = buf.size();
     for (;;) {
@@ -136,6 +142,21 @@ bool AppendLineUnlessFound(const std::string& path, const std::string& line,
   return ok;
 }
 
+bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk) {
+  bool missing;
+  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
+  if (fd < 0) return missing;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0;
+  if (ok && st.st_size > 0) {
+    bool failed = false;
+    WalkBackwards(fd, st.st_size, walk, &failed);
+    ok = !failed;
+  }
+  ::close(fd);
+  return ok;
+}
+
 bool ReadFileFrom(const std::string& path, long long from,
                   const std::function<void(const char* data, size_t size)>& chunk, TFileStamp& stamp) {
   stamp = TFileStamp();
@@ -150,8 +171,9 @@ bool ReadFileFrom(const std::string& path, long long from,
   stamp.Device = st.st_dev;
   stamp.Inode = st.st_ino;
   stamp.Size = st.st_size;
-  std::string buf(kReadBlock, '\0');
   off_t at = std::max<long long>(from, 0);
+  // No bigger than what is left to read: a counter reads a few new lines on most requests.
+  std::string buf(static_cast<size_t>(std::clamp<long long>(st.st_size - at + 1, 1, kReadBlock)), '\0');
   for (;;) {
     const ssize_t n = ::pread(fd, buf.data(), buf.size(), at);
     if (n < 0 && errno == EINTR) continue;
@@ -222,4 +244,24 @@ std::string FindFileNoCase(const std::string& folder, const std::vector<std::str
     if (!best[i].empty()) return best[i];
   }
   return "";
+}
+
+TMappedFile::~TMappedFile() {
+  if (FData) ::munmap(const_cast<char*>(FData), FSize);
+  if (FFd >= 0) ::close(FFd);
+}
+
+bool TMappedFile::Open(const std::string& path) {
+  bool missing;
+  FFd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
+  if (FFd < 0) return missing;
+  struct stat st {};
+  if (::fstat(FFd, &st) != 0) return false;
+  if (st.st_size <= 0) return true;
+  // All pages at once: the callers read the whole file.
+  void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, FFd, 0);
+  if (p == MAP_FAILED) return false;
+  FData = static_cast<const char*>(p);
+  FSize = static_cast<size_t>(st.st_size);
+  return true;
 }

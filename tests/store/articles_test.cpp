@@ -363,4 +363,45 @@ TEST_F(StoreTest, FastIndexReadingAgreesWithTheRecordSplitter) {
   }
 }
 
+
+// The newest-articles reader walks the file backwards in blocks; it must give the head of the
+// full selection, whatever the bytes and across block boundaries.
+TEST_F(StoreTest, NewestArticlesAreTheHeadOfTheSelection) {
+  cats = {{"c1", "一", 0, true}, {"c2", "二", 0, false}};
+  auto ids = [](const TContentList& l, size_t n) {
+    V v;
+    for (size_t i = 0; i < l.size() && i < n; ++i) v.push_back(l[i].id + l[i].title + l[i].date);
+    return v;
+  };
+  std::mt19937 rng(11);
+  const std::vector<std::string> pieces = {"\"", "\",\"", ",", "\r\n", "\n", "\r", "\x82", "日本", "c2", "0"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    // Up to 3000 lines (about 300 KB), so the walk crosses several blocks.
+    const int lines = round % 50 == 0 ? 3000 : static_cast<int>(rng() % 8);
+    for (int l = 0; l < lines; ++l) {
+      if (rng() % 4) {
+        text += MakeRecordLine({rng() % 3 ? "c1" : (rng() % 2 ? "c2" : "c3"), Id(static_cast<char>('a' + rng() % 6)),
+                                "2009/05/17 08:03:" + std::to_string(l % 60), "u", "題名" + std::to_string(l),
+                                rng() % 5 ? "1" : "0"});
+      } else {
+        for (int k = static_cast<int>(rng() % 6); k > 0; --k) text += pieces[rng() % pieces.size()];
+      }
+      text += rng() % 5 ? "\r\n" : (rng() % 2 ? "\n" : "\r");
+    }
+    Write(dir + "cindex.txt", text);
+    for (const std::string cat : {"", "c1", "c3"}) {
+      TContentList all, newest;
+      LoadContentList(dir, cat, false, false, false, all, cats, "");
+      const size_t limit = 1 + rng() % 12;
+      LoadNewestContentList(dir, cat, cats, limit, newest);
+      EXPECT_EQ(ids(newest, limit), ids(all, limit)) << "round " << round << " category " << cat;
+    }
+  }
+  fs::remove(dir + "cindex.txt");
+  TContentList none;
+  LoadNewestContentList(dir, "", cats, 5, none);
+  EXPECT_TRUE(none.empty());
+}
+
 }  // namespace

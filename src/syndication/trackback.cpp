@@ -1,0 +1,184 @@
+// The trackback receiver (TB), the trackback pop-up list (TV) and the answer reader.
+#include "syndication/trackback.h"
+
+#include <algorithm>
+
+#include "app/Unit1.h"
+#include "store/DCSVList.h"
+#include "store/file_access.h"
+#include "text/DString.h"
+#include "text/dates.h"
+#include "text/jconvert.h"
+
+namespace {
+
+// Ping texts usually arrive in UTF-8; other bytes are taken as they stand (as the reader does).
+std::string SystemText(const std::string& s) { return IsValidUtf8(s) ? Utf8ToSjis(s) : s; }
+
+// Drops blanks and ideographic blanks, stepping over double-byte characters whole.
+std::string RemoveBlanks(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (IsSjisLead(c) && i + 1 < s.size()) {
+      if (!(c == 0x81 && s[i + 1] == '\x40')) out.append(s, i, 2);
+      ++i;
+    } else if (c != ' ') {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// needle occurs in hay starting at a character boundary.
+bool Contains(const std::string& hay, const std::string& needle) {
+  if (needle.empty() || needle.size() > hay.size()) return false;
+  for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+    if (hay.compare(i, needle.size(), needle) == 0) return true;
+    if (IsSjisLead(static_cast<unsigned char>(hay[i]))) ++i;
+  }
+  return false;
+}
+
+std::string StripPingField(std::string s) {
+  s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t' || c == '"'; }),
+          s.end());
+  return s;
+}
+
+// A line that is not UTF-8 is read back in the system code page, where a field ending in the
+// first byte of a double-byte character would take its closing quote along: that byte goes.
+std::string EndOnCharacter(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) i += IsSjisLead(static_cast<unsigned char>(s[i])) ? 2 : 1;
+  return i > s.size() ? s.substr(0, s.size() - 1) : s;
+}
+
+std::string AsciiUpper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// The text between the first open tag and the close tag after it, in the received case.
+std::string ElementText(const std::string& body, const std::string& upper, const std::string& name) {
+  const std::string open = "<" + name + ">", close = "</" + name + ">";
+  const size_t start = upper.find(open);
+  if (start == std::string::npos) return "";
+  const size_t from = start + open.size();
+  const size_t end = upper.find(close, from);
+  if (end == std::string::npos) return "";
+  return body.substr(from, end - from);
+}
+
+bool IsWebURL(const std::string& url) { return StartsText("http://", url) || StartsText("https://", url); }
+
+// Decides a ping; true when it was stored.
+bool ReceivePing(TWebModule1& m) {
+  if (!m.Css.USETRACKBACK) return false;
+  // The log id goes into the record line: only an article of this blog can be pinged.
+  TContentIndex article;
+  if (!IsArticleId(m.Arg3) || !FindContent(m.AccountFolder(), m.Arg3, article)) return false;
+
+  const std::string title = m.Request.ContentFieldValue("title");
+  const std::string excerpt = m.Request.ContentFieldValue("excerpt");
+  const std::string url = m.Request.ContentFieldValue("url");
+  const std::string blogName = m.Request.ContentFieldValue("blog_name");
+
+  TStringList block;
+  const std::string blockPath = m.AccountFolder() + "trackbackblock.txt";
+  if (FileExists(blockPath) && LoadLinesFromFile(blockPath, block) && TrackBackBlocked(block, url, excerpt, title))
+    return false;
+
+  // A url of nothing but characters that are not stored is no url.
+  if (EndOnCharacter(StripPingField(url)).empty()) return false;
+  const TDateTime now = Now();
+  return AppendTrackBack(m.AccountFolder(), TrackBackLine(FormatStamp(now), FormatCompactStamp(now) + RandomCode(3),
+                                                          m.Arg3, blogName, title, excerpt, url));
+}
+
+}  // namespace
+
+bool TrackBackBlocked(const TStringList& blockWords, const std::string& url, const std::string& excerpt,
+                      const std::string& title) {
+  if (blockWords.empty()) return false;
+  const std::string u = UpperCase(SystemText(PercentDecode(url)));
+  const std::string e = UpperCase(RemoveBlanks(SystemText(excerpt)));
+  const std::string t = UpperCase(RemoveBlanks(SystemText(title)));
+  for (const std::string& word : blockWords) {
+    const std::string w = UpperCase(word);
+    if (Contains(u, w) || Contains(e, w) || Contains(t, w)) return true;
+  }
+  return false;
+}
+
+void ReadTrackBackAnswer(const std::string& body, std::string& error, std::string& message) {
+  const std::string upper = AsciiUpper(body);
+  error = ElementText(body, upper, "ERROR");
+  message = ElementText(body, upper, "MESSAGE");
+}
+
+std::string TrackBackLine(const std::string& received, const std::string& trackbackId, const std::string& logId,
+                          const std::string& blogName, const std::string& title, const std::string& excerpt,
+                          const std::string& url) {
+  std::vector<std::string> fields = {"1", received, trackbackId, logId, StripPingField(blogName),
+                                     StripPingField(title), StripPingField(excerpt), StripPingField(url)};
+  std::string line = MakeRecordLine(fields);
+  if (IsValidUtf8(line)) return line;
+  for (size_t i = 4; i < fields.size(); ++i) fields[i] = EndOnCharacter(fields[i]);
+  return MakeRecordLine(fields);
+}
+
+int TWebModule1::DoTrackBack(const TCommandEntry&) {
+  const bool ok = ReceivePing(*this);
+  // The answer is plain ASCII, so it is the same bytes in UTF-8.
+  Response.ContentType = "application/x-www-form-urlencoded; charset=utf-8";
+  Response.SetContent(std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<response>\r\n") +
+                      (ok ? "<error>0</error>\r\n<message>Trackback Success</message>\r\n"
+                          : "<error>1</error>\r\n<message>Trackback failed</message>\r\n") +
+                      "</response>\r\n");
+  return ok ? 1 : 0;
+}
+
+int TWebModule1::DoTrackBackView(const TCommandEntry&) {
+  TStringList page = {
+      "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">",
+      "<html lang=\"ja\"><head>",
+      "<meta http-equiv=\"content-type\" content=\"text/html; charset=" + Sys.CHARSET + "\">",
+      "<meta http-equiv=\"content-style-type\" content=\"text/css\">",
+      "<title>トラックバック</title>",
+      "</head>",
+      "<body style=\"background:" + Css.CONTENTBACKGROUND + "; color:" + Css.CONTENTLOGCOLOR +
+          "; font-size:" + Css.CONTENTLOGSIZE + "\">",
+      "<a href=\"javascript:window.close()\" style=\"font-size:x-small\">[Close]</a><br><br>",
+  };
+
+  TTrackBackList list;
+  LoadTrackBackList(AccountFolder(), Arg3, list);
+  // An empty log id loads every line: keep only those of this article.
+  list.erase(std::remove_if(list.begin(), list.end(), [&](const TTrackBack& t) { return t.logid != Arg3; }),
+             list.end());
+  if (list.empty()) {
+    page.push_back("トラックバックはありません");
+  } else {
+    page.push_back(
+        "<table border=\"1\" style=\"border:1px dotted silver; border-collapse:collapse; font-size:" +
+        Css.CONTENTLOGSIZE + "\">");
+    // Trackback texts come from anyone: escaped, and only web addresses become links.
+    for (const TTrackBack& t : list) {
+      const std::string url = Escape(t.url), name = Escape(t.blogname);
+      const std::string site =
+          IsWebURL(t.url) ? "<a href=\"" + url + "\" target=\"" + Escape(t.id) + "\">" + name + "</a>" : name;
+      page.push_back("<tr><td>" + Escape(t.date) + "</td><td>" + site + "</td><td style=\"color:" +
+                     Css.CONTENTTITLECOLOR + "\">" + Escape(t.title) + "</td></tr>");
+      page.push_back("<tr><td colspan=\"3\" style=\"color:" + Css.CONTENTLOGCOLOR + "\">" + Escape(t.excerpt) +
+                     "</td></tr>");
+      page.push_back("<tr><td colspan=\"3\" style=\"color:silver\">" + url + "</td></tr>");
+    }
+    page.push_back("</table>");
+  }
+  page.push_back("</body></html>");
+  Response.SetContent(JoinLines(page) + "\r\n");
+  return 1;
+}
