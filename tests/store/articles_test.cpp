@@ -356,6 +356,17 @@ TEST_F(StoreTest, FastIndexReadingAgreesWithTheRecordSplitter) {
           << "round " << round;
       EXPECT_EQ(got[i].visible, want[i].visible);
     }
+    // The views read the same records.
+    TContentRefList refs;
+    LoadContentRefs(dir, true, false, true, refs, cats);
+    ASSERT_EQ(refs.size(), want.size()) << "round " << round;
+    for (size_t i = 0; i < refs.size(); ++i) {
+      const TContentIndex r = ToContentIndex(refs[i]);
+      EXPECT_EQ(r.category + "|" + r.id + "|" + r.date + "|" + r.update + "|" + r.title + "|" + (r.visible ? "1" : "0"),
+                want[i].category + "|" + want[i].id + "|" + want[i].date + "|" + want[i].update + "|" +
+                    want[i].title + "|" + (want[i].visible ? "1" : "0"))
+          << "round " << round;
+    }
     if (!want.empty()) {
       TContentIndex c;
       ASSERT_TRUE(FindContent(dir, want.back().id, c));

@@ -127,6 +127,54 @@ TEST_F(CommentsTest, EveryReadingPathAgreesWithSplittingEveryLine) {
   EXPECT_EQ(Ids("", true, 0), expected("", true, 0));          // from memory
 }
 
+// comment.idx is made from comment.txt and must follow every change of it, and a damaged or
+// foreign one must never be believed.
+TEST_F(CommentsTest, LineIndexFollowsTheFileAndCountsAgree) {
+  const std::string kC = "c" + std::string(39, '0');
+  Write("comment.txt", Comment("c1", kA, "a1") + "\r\n" + Comment("c1", kB, "b1", "1") + "\r\n" +
+                           Comment("c1", kA, "a2", "1") + "\r\n" + Comment("c1", kA, "a3") + "\r\n");
+  auto counts = [&](bool hidden) { return CountArticleComments(dir, {kA, kB, kC, kA, "short"}, hidden); };
+  EXPECT_EQ(counts(true), (std::vector<int>{3, 1, 0, 3, 0}));
+  EXPECT_EQ(counts(false), (std::vector<int>{2, 0, 0, 2, 0}));
+  EXPECT_EQ(Ids(kA, true, 0), (V{"a3", "a2", "a1"}));
+  ASSERT_TRUE(fs::exists(dir + "comment.idx"));
+
+  // Each write is seen at once: an append, an approval, a delete, a rewrite by hand of the same size.
+  ASSERT_TRUE(AppendComment(dir, Comment("c1", kC, "c1")));
+  EXPECT_EQ(Ids(kC, true, 0), V{"c1"});
+  ASSERT_TRUE(ApproveComment(dir, kB, "b1"));
+  EXPECT_EQ(counts(false), (std::vector<int>{2, 1, 1, 2, 0}));
+  ASSERT_TRUE(DeleteComment(dir, kA, "a1"));
+  EXPECT_EQ(Ids(kA, true, 0), (V{"a3", "a2"}));
+  std::string text = Read("comment.txt");
+  const size_t at = text.find("\"a3\"");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 4, "\"a4\"");
+  {
+    std::fstream f(dir + "comment.txt", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(0);
+    f.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  EXPECT_EQ(Ids(kA, true, 0), (V{"a4", "a2"}));
+
+  // Whatever lies in comment.idx, the readers give what splitting the file gives.
+  const V want = Ids(kA, true, 0);
+  const std::vector<int> wantCounts = counts(true);
+  const std::string good = Read("comment.idx");
+  for (const std::string& bad : {std::string(), std::string("VCIX1"), good.substr(0, good.size() / 2),
+                                 good + "0000\n", std::string(4096, '\xff'), std::string(200, ' ')}) {
+    Write("comment.idx", bad);
+    EXPECT_EQ(Ids(kA, true, 0), want) << bad.size();
+    Write("comment.idx", bad);
+    EXPECT_EQ(counts(true), wantCounts) << bad.size();
+  }
+  // Once the file is gone nothing is read from the index that stays.
+  ASSERT_TRUE(DeleteArticleComments(dir, kA) && DeleteArticleComments(dir, kB) && DeleteArticleComments(dir, kC));
+  EXPECT_FALSE(fs::exists(dir + "comment.txt"));
+  EXPECT_EQ(Ids(kC, true, 0), V{});
+  EXPECT_EQ(counts(true), (std::vector<int>{0, 0, 0, 0, 0}));
+}
+
 TEST_F(CommentsTest, RewritesTouchOnlyTheirLines) {
   const std::string other = Comment("c1", kB, "x"), five = "\"c1\",\"" + kA + "\",\"five\",\"d\",\"n\"";
   Write("comment.txt", Comment("c1", kA, "x", "1") + "\r\n" + other + "\r\n" + Comment("c1", kA, "x", "1") + "\r\n" + five + "\r\n");
