@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "gateway/cgi_request.h"
 #include "gateway/cgi_response.h"
+#include "store/index_summary.h"
 #include "store/velmlib.h"
 #include "text/DString.h"
 
@@ -94,7 +95,8 @@ public:
   void StyleSheetLines(TStringList& page) const;   // the stylesheet rules (without <style> lines)
   // Inputs of the side menu, gathered once by the page builder.
   struct TSideMenuInput {
-    TContentRefList Contents;    // public articles, newest first, with per-category counts in CategoryList
+    TContentRefList Contents;    // public articles, newest first
+    TIndexSummary Summary;       // their months and days; the per-category counts are in CategoryList
     TCommentList NewComments;    // newest comments, limit 10
     int CalendarYear = 0, CalendarMonth = 0;
   };
@@ -102,7 +104,7 @@ public:
   void SubColumnCell(TStringList& page);                           // <td class="subcell">...</td>
   void LinkPageCell(TStringList& page);                            // UL content cell: <td class="contentcell">...</td>
   // The calendar that replaces one "<CALENDAR ...>" tag (the tag text gives the colours).
-  std::string CalendarHTML(const std::string& tag, int year, int month, const TContentRefList& contents);
+  std::string CalendarHTML(const std::string& tag, int year, int month, const TIndexSummary& articles);
   // Photo choice for the side menu and the album: false when the blog has no photo.
   bool ChoosePhoto(bool random, TContentIndex& content, std::string& imageHtml);
 

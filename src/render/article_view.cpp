@@ -3,6 +3,7 @@
 #include "render/article_view.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <string_view>
 #include <unordered_map>
@@ -145,7 +146,7 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   size_t start = 0;
   if (!startKey.empty())
     for (size_t i = 0; i < list.size(); ++i)
-      if (PagingKeyOf(list[i]->date) < startKey) {
+      if (PagingKeyOf(list[i]->date()) < startKey) {
         start = i;
         break;
       }
@@ -156,7 +157,7 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   const size_t pageSize = css.CONTENTVIEWCOUNT > 0 ? static_cast<size_t>(css.CONTENTVIEWCOUNT) : list.size();
   const size_t end = std::min(list.size(), start + pageSize);
   std::vector<std::string> ids;
-  for (size_t i = start; i < end; ++i) ids.emplace_back(list[i]->id);
+  for (size_t i = start; i < end; ++i) ids.emplace_back(list[i]->id());
   const std::vector<int> comments = CountArticleComments(m.AccountFolder(), ids, false);
   size_t last = start;
   int count = 0;
@@ -177,11 +178,11 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   }
   const std::string word = categoryWord.empty() ? "@" : categoryWord;
   const std::string older =
-      last + 1 < list.size() ? PageLink(m, word, PagingKeyOf(list[last]->date), "前ぺージ", searchWord)
+      last + 1 < list.size() ? PageLink(m, word, PagingKeyOf(list[last]->date()), "前ぺージ", searchWord)
                              : "<span style=\"color:silver\">[前ぺージ]</span>";
   const long long p = static_cast<long long>(start) - css.CONTENTVIEWCOUNT;
   const std::string newer = p < 1 ? PageLink(m, word, kNewestKey, "最新ページ", searchWord)
-                                  : PageLink(m, word, PagingKeyOf(list[static_cast<size_t>(p - 1)]->date), "次ぺージ",
+                                  : PageLink(m, word, PagingKeyOf(list[static_cast<size_t>(p - 1)]->date()), "次ぺージ",
                                              searchWord);
   page.push_back("<div align=\"center\">" + older + newer + "</div>");
 }
@@ -200,8 +201,8 @@ bool AsciiEqualNoCase(char a, char b) {
 
 // Whether an article's subject or text (without markup) holds the search word.
 bool ArticleHolds(const TWebModule1& m, const TContentRef& c, const std::string& word) {
-  if (ContainsWord(c.title, word)) return true;
-  const std::string id(c.id);
+  if (ContainsWord(c.title(), word)) return true;
+  const std::string id(c.id());
   return IsArticleId(id) && ContainsWord(RemoveTags(LoadArticleBody(m.AccountFolder(), id)), word);
 }
 
@@ -258,14 +259,21 @@ void ArticleListCell(TWebModule1& m, TStringList& page, const TContentRefList& c
   const std::string& word = m.Arg3;
   const bool byDate = IsDateArchive(word);
   const bool allCategories = word.empty() || word == "@";
+  // The list ends where the page is known: the articles before the start key, a page from it
+  // and one more for the older link (older index lines are not read at all).
+  const std::string startKey = StartKey(m.Arg4);
+  const size_t pageSize = m.Css.CONTENTVIEWCOUNT > 0 ? static_cast<size_t>(m.Css.CONTENTVIEWCOUNT) : 0;
+  size_t start = startKey.empty() ? 0 : SIZE_MAX;
   std::vector<const TContentRef*> list;
   for (const TContentRef& c : contents) {
-    if (byDate ? !DateMatches(word, c.date) : !allCategories && c.category != word) continue;
+    if (byDate ? !DateMatches(word, c.date()) : !allCategories && c.category() != word) continue;
     if (!searchWord.empty() && !ArticleHolds(m, c, searchWord)) continue;
+    if (start == SIZE_MAX && PagingKeyOf(c.date()) < startKey) start = list.size();
     list.push_back(&c);
     if (!searchWord.empty() && m.Sys.SEARCHRESULTCOUNT > 0 &&
         list.size() >= static_cast<size_t>(m.Sys.SEARCHRESULTCOUNT))
       break;
+    if (pageSize && start != SIZE_MAX && list.size() > start + pageSize) break;
   }
 
   page.push_back("<td class=\"contentcell\">");
@@ -275,7 +283,7 @@ void ArticleListCell(TWebModule1& m, TStringList& page, const TContentRefList& c
     const std::string header = byDate ? "" : allCategories ? "default" : word;
     if ((header.empty() || IsSafeFileWord(header)) && FileExists(m.AccountFolder() + header + ".ched"))
       page.push_back(CategoryHeader(m.AccountFolder(), header));
-    RenderArticleList(m, page, list, StartKey(m.Arg4), word, searchWord);
+    RenderArticleList(m, page, list, startKey, word, searchWord);
   }
   page.push_back("</td>");
 }

@@ -57,23 +57,17 @@ TCalendarColor CalendarColors(const std::string& tag) {
 }
 
 std::string BuildCalendar(const std::string& accountId, int year, int month, const TCalendarColor& c,
-                          const TContentRefList& contents, const TDateTime& today) {
+                          const TIndexSummary& articles, const TDateTime& today) {
   if (month < 1 || month > 12 || year < 1 || year > 9999) {
     year = today.Year;
     month = today.Month;
   }
   const int length = DaysInMonth(year, month);
 
-  // The days of this month that have a visible article, in one pass.
+  // The days of this month that have a visible article.
+  const uint32_t days = articles.Days(year, month);
   bool hasArticle[32] = {};
-  const std::string prefix = DayText(year, month, 1).substr(0, 8);  // "yyyy/mm/"
-  for (const TContentRef& a : contents) {
-    if (!a.visible || a.date.size() < 10 || a.date.compare(0, 8, prefix) != 0) continue;
-    const char d1 = a.date[8], d2 = a.date[9];
-    if (d1 < '0' || d1 > '9' || d2 < '0' || d2 > '9') continue;
-    const int day = (d1 - '0') * 10 + (d2 - '0');
-    if (day >= 1 && day <= length) hasArticle[day] = true;
-  }
+  for (int d = 1; d <= length; ++d) hasArticle[d] = (days >> d) & 1;
 
   const int prevYear = month == 1 ? year - 1 : year, prevMonth = month == 1 ? 12 : month - 1;
   const int nextYear = month == 12 ? year + 1 : year, nextMonth = month == 12 ? 1 : month + 1;
@@ -132,6 +126,6 @@ std::string BuildCalendar(const std::string& accountId, int year, int month, con
   return out;
 }
 
-std::string TWebModule1::CalendarHTML(const std::string& tag, int year, int month, const TContentRefList& contents) {
-  return BuildCalendar(Account.Id, year, month, CalendarColors(tag), contents, Now());
+std::string TWebModule1::CalendarHTML(const std::string& tag, int year, int month, const TIndexSummary& articles) {
+  return BuildCalendar(Account.Id, year, month, CalendarColors(tag), articles, Now());
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "store/index_summary.h"
 #include "store/velmlib.h"
 #include "text/dates.h"
 
@@ -22,4 +23,4 @@ TCalendarColor CalendarColors(const std::string& tag);
 // The calendar of year/month (a month outside 1-12 or a year outside 1-9999 shows today's
 // month). Days of visible articles link to their day archive; today is highlighted.
 std::string BuildCalendar(const std::string& accountId, int year, int month, const TCalendarColor& colors,
-                          const TContentRefList& contents, const TDateTime& today);
+                          const TIndexSummary& articles, const TDateTime& today);

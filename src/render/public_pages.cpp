@@ -15,7 +15,7 @@ using TSideMenuInput = TWebModule1::TSideMenuInput;
 // What the side menu shows: the articles with their per-category counts and the newest
 // comments. The preview shows hidden articles and those of hidden categories too.
 void LoadSideMenuInput(TWebModule1& m, TSideMenuInput& in, bool withHidden, bool archiveMonth) {
-  LoadContentRefs(m.AccountFolder(), withHidden, true, withHidden, in.Contents, m.CategoryList);
+  LoadContentRefs(m.AccountFolder(), withHidden, withHidden, in.Contents, m.CategoryList, &in.Summary);
   LoadCommentList(m.AccountFolder(), "", false, in.NewComments, 10);
   if (archiveMonth) {
     CalendarMonthOf(m.Arg3, in.CalendarYear, in.CalendarMonth);
@@ -79,10 +79,12 @@ void NotFound(TWebModule1& m, TStringList& page) {
 }
 
 bool FindIn(const TContentRefList& list, const std::string& id, TContentIndex& content) {
-  const auto it = std::find_if(list.begin(), list.end(), [&](const TContentRef& c) { return c.id == id; });
-  if (it == list.end()) return false;
-  content = ToContentIndex(*it);
-  return true;
+  for (const TContentRef& c : list)
+    if (c.id() == id) {
+      content = ToContentIndex(c);
+      return true;
+    }
+  return false;
 }
 
 // A public article: visible and of a shown category.

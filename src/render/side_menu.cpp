@@ -195,21 +195,12 @@ private:
   std::string Calendar(const std::string& tag) {
     auto it = FCalendars.find(tag);
     if (it == FCalendars.end())
-      it = FCalendars.emplace(tag, M.CalendarHTML(tag, In.CalendarYear, In.CalendarMonth, In.Contents)).first;
+      it = FCalendars.emplace(tag, M.CalendarHTML(tag, In.CalendarYear, In.CalendarMonth, In.Summary)).first;
     return it->second;
   }
 
   std::string MonthBox() {
-    TStringList months;
-    std::unordered_set<std::string> seen;
-    std::string_view last;
-    for (const auto& c : In.Contents) {
-      if (!c.visible || c.date.size() < 7 || c.date[4] != '/') continue;
-      const std::string_view month = c.date.substr(0, 7);
-      if (month == last) continue;  // the articles of one month mostly follow one another
-      last = month;
-      if (seen.emplace(month).second) months.emplace_back(month);
-    }
+    const TStringList months = In.Summary.Months();
     if (months.empty()) return "記事はありません<br>";
     TStringList lines = {
         "<script language=\"JavaScript\" type=\"text/JavaScript\">", "<!--", "function _openmonth(id) {",
@@ -264,9 +255,9 @@ private:
     int count = 0;
     for (const auto& c : In.Contents) {
       if (!c.visible) continue;
-      lines.push_back(Marks.Content + "<a href=\"" + ArticleLink(std::string(c.id)) + "\">" + std::string(c.title) +
+      lines.push_back(Marks.Content + "<a href=\"" + ArticleLink(std::string(c.id())) + "\">" + std::string(c.title()) +
                       "</a><br>");
-      lines.push_back(ShortStamp(std::string(c.date)) + "<br>");
+      lines.push_back(ShortStamp(std::string(c.date())) + "<br>");
       if (++count > M.Css.CONTENTVIEWCOUNT) break;
     }
     return lines.empty() ? "記事はありません" : JoinLines(lines, kCrLf);
@@ -286,7 +277,7 @@ private:
     std::unordered_map<std::string, std::string_view> titles;
     for (const auto& c : In.Contents) {
       if (titles.size() == groups.size()) break;
-      if (c.visible && groups.count(std::string(c.id))) titles.emplace(c.id, c.title);
+      if (c.visible && groups.count(std::string(c.id()))) titles.emplace(c.id(), c.title());
     }
     TStringList lines;
     for (const auto& id : order) {

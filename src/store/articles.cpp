@@ -12,6 +12,7 @@
 
 #include "store/DCSVList.h"
 #include "store/file_access.h"
+#include "store/index_summary.h"
 #include "text/DHash.h"
 #include "text/DString.h"
 #include "text/dates.h"
@@ -501,78 +502,176 @@ bool AppendAllNews(const std::string& exeFolder, const std::string& name, int co
 
 TContentIndex ToContentIndex(const TContentRef& r) {
   TContentIndex c;
-  c.category.assign(r.category);
-  c.id.assign(r.id);
-  c.date.assign(r.date);
-  c.update.assign(r.update);
-  c.title.assign(r.title);
+  c.category.assign(r.category());
+  c.id.assign(r.id());
+  c.date.assign(r.date());
+  c.update.assign(r.update());
+  c.title.assign(r.title());
   c.visible = r.visible;
   return c;
 }
 
 namespace {
+// The ref of five fields; fields that are not evenly spaced are copied together to the spill.
+TContentRef MakeRef(const std::string_view (&f)[5], bool visible, std::deque<std::string>& spill) {
+  TContentRef ref;
+  ref.visible = visible;
+  for (int i = 0; i < 5; ++i) ref.len[i] = static_cast<uint32_t>(f[i].size());
+  const char* const first = f[0].data();
+  const ptrdiff_t gap = f[1].data() - (first + f[0].size());
+  bool even = gap >= 0 && gap < 256;
+  for (int i = 1; i < 4 && even; ++i) even = f[i + 1].data() == f[i].data() + f[i].size() + gap;
+  if (even && first) {
+    ref.at = first;
+    ref.gap = static_cast<uint8_t>(gap);
+    return ref;
+  }
+  std::string& s = spill.emplace_back();
+  for (const std::string_view& v : f) s.append(v);
+  ref.at = s.data();
+  return ref;
+}
+
+// The index lines of a text from the last to the first (lines end in CR LF, LF or CR, as the
+// line readers split them), split into fields; fields that only TCSVList splits go to `spill`.
+class TBackwardIndex {
+public:
+  explicit TBackwardIndex(std::string_view text) : FText(text), FEnd(text.size()), FStop(text.size()) {}
+  // The next line's fields; false after the first line.
+  bool Next(TFields& r, std::deque<std::string>& spill) {
+    for (;;) {
+      size_t from, to;
+      if (!NextLine(from, to)) return false;
+      if (to <= from) continue;  // an empty line holds no fields
+      const std::string_view line = FText.substr(from, to - from);
+      if (!SplitCanonical(line, r) && !SplitPlain(line, r)) {
+        FCsv.SetLine(std::string(line));
+        r.count = std::min(FCsv.Count(), 7);
+        for (int i = 0; i < r.count; ++i) r.f[i] = spill.emplace_back(FCsv.Item(i));
+      }
+      return true;
+    }
+  }
+
+private:
+  // Within the stretch up to an LF, lone CRs end lines too.
+  bool NextLine(size_t& from, size_t& to) {
+    const char* const b = FText.data();
+    if (FInStretch) {
+      if (const char* cr = FStop > FStart ? static_cast<const char*>(::memrchr(b + FStart, '\r', FStop - FStart))
+                                          : nullptr) {
+        from = static_cast<size_t>(cr - b) + 1;
+        to = FStop;
+        FStop = static_cast<size_t>(cr - b);
+        return true;
+      }
+      FInStretch = false;
+      from = FStart;
+      to = FStop;
+      return true;
+    }
+    if (FDone) return false;
+    const char* lf = FEnd ? static_cast<const char*>(::memrchr(b, '\n', FEnd)) : nullptr;
+    FStart = lf ? static_cast<size_t>(lf - b) + 1 : 0;
+    FStop = FEnd > FStart && b[FEnd - 1] == '\r' ? FEnd - 1 : FEnd;
+    if (lf) FEnd = static_cast<size_t>(lf - b);
+    else FDone = true;
+    FInStretch = true;
+    return NextLine(from, to);
+  }
+
+  std::string_view FText;
+  size_t FEnd, FStart = 0, FStop;
+  bool FInStretch = false, FDone = false;
+  TCSVList FCsv;
+};
+
+const char kSummaryFile[] = "cindex.sum";
+const char kSummaryHead[] = "VSUM1 ";
+
+// The summary of the index text: from cindex.sum when it names this index, else made from every
+// line and saved for the next page.
+TIndexSummary SummaryOf(const std::string& accountFolder, const TMappedFile& index) {
+  const std::string head = kSummaryHead + index.Stamp().Text() + "\n";
+  std::string saved;
+  TIndexSummary s;
+  if (LoadStreamFromFile(accountFolder + kSummaryFile, saved) && saved.compare(0, head.size(), head) == 0 &&
+      s.Parse(std::string_view(saved).substr(head.size())))
+    return s;
+  s = TIndexSummary();
+  std::deque<std::string> spill;
+  TBackwardIndex walk(index.Text());
+  TFields r;
+  while (walk.Next(r, spill)) {
+    if (Selected(r, "", true, "")) s.Add(r[0], r[2], !(r.count == 6 && r[5] == "0"));
+    spill.clear();
+  }
+  if (!TooFreshToDerive(index.Stamp().ModifiedNs)) SaveDerivedFile(accountFolder + kSummaryFile, head + s.Serialize());
+  return s;
+}
+}  // namespace
+
 struct TRefStore {
   TMappedFile index;
-  std::deque<std::string> spill;  // fields of lines that only TCSVList splits
-  TContentList contents;
+  std::deque<TContentRef> items;
+  std::deque<std::string> spill;  // fields of lines that do not lie evenly spaced in the index
+  TContentList contents;          // the list a list of views was made of
+  std::unique_ptr<TBackwardIndex> walk;  // none: every element is read
+  std::vector<std::string> hiddenCategories;
+  bool includeHidden = false;
+
+  bool ReadMore() {
+    if (!walk) return false;
+    TFields r;
+    while (walk->Next(r, spill)) {
+      if (!Selected(r, "", includeHidden, "")) continue;
+      if (std::find(hiddenCategories.begin(), hiddenCategories.end(), r[0]) != hiddenCategories.end()) continue;
+      const std::string_view f[5] = {r[0], r[1], r[2], r[3], r[4]};
+      items.push_back(MakeRef(f, !(r.count == 6 && r[5] == "0"), spill));
+      return true;
+    }
+    walk.reset();
+    return false;
+  }
 };
-}  // namespace
+
+bool TContentRefList::Has(size_t i) const {
+  if (!FStore) return false;
+  while (FStore->items.size() <= i)
+    if (!FStore->ReadMore()) return false;
+  return true;
+}
+
+size_t TContentRefList::size() const {
+  if (!FStore) return 0;
+  while (FStore->ReadMore()) {
+  }
+  return FStore->items.size();
+}
+
+const TContentRef& TContentRefList::operator[](size_t i) const { return FStore->items[i]; }
 
 TContentRefList TContentRefList::Of(TContentList contents) {
   auto store = std::make_shared<TRefStore>();
   store->contents = std::move(contents);
+  for (const TContentIndex& c : store->contents) {
+    const std::string_view f[5] = {c.category, c.id, c.date, c.update, c.title};
+    store->items.push_back(MakeRef(f, c.visible, store->spill));
+  }
   TContentRefList list;
-  for (const TContentIndex& c : store->contents) list.FItems.push_back({c.category, c.id, c.date, c.update, c.title, c.visible});
   list.FStore = std::move(store);
   return list;
 }
 
-void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategories, bool countPerCategory,
-                     bool includeHidden, TContentRefList& list, TCategoryList& categories) {
+void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategories, bool includeHidden,
+                     TContentRefList& list, TCategoryList& categories, TIndexSummary* summary) {
   auto store = std::make_shared<TRefStore>();
-  list.FItems.clear();
   store->index.Open(accountFolder + kIndexFile);
-  const char* const b = store->index.Text().data();
-  const size_t n = store->index.Text().size();
-  std::vector<std::string_view> hiddenIds;
+  store->walk = std::make_unique<TBackwardIndex>(store->index.Text());
+  store->includeHidden = includeHidden;
   if (!includeHiddenCategories)
     for (const auto& k : categories)
-      if (!k.visible) hiddenIds.push_back(k.id);
-  // About one article per 130 bytes of index.
-  list.FItems.reserve(n / 120 + 1);
-  TFields r;
-  TCSVList csv;
-  auto take = [&](size_t from, size_t to) {
-    if (to <= from) return;  // an empty line holds no fields
-    const std::string_view line(b + from, to - from);
-    if (!SplitCanonical(line, r) && !SplitPlain(line, r)) {
-      csv.SetLine(std::string(line));
-      r.count = std::min(csv.Count(), 7);
-      for (int i = 0; i < r.count; ++i) r.f[i] = store->spill.emplace_back(csv.Item(i));
-    }
-    if (!Selected(r, "", includeHidden, "")) return;
-    if (std::find(hiddenIds.begin(), hiddenIds.end(), r[0]) != hiddenIds.end()) return;
-    if (countPerCategory)
-      for (auto& k : categories)
-        if (k.id == r[0]) {
-          ++k.count;
-          break;
-        }
-    list.FItems.push_back({r[0], r[1], r[2], r[3], r[4], !(r.count == 6 && r[5] == "0")});
-  };
-  // From the last line to the first; lines end in CR LF, LF or CR, as the line readers split them.
-  size_t end = n;
-  for (;;) {
-    const char* lf = end ? static_cast<const char*>(::memrchr(b, '\n', end)) : nullptr;
-    const size_t start = lf ? static_cast<size_t>(lf - b) + 1 : 0;
-    size_t stop = end > start && b[end - 1] == '\r' ? end - 1 : end;
-    while (const char* cr = stop > start ? static_cast<const char*>(::memrchr(b + start, '\r', stop - start)) : nullptr) {
-      take(static_cast<size_t>(cr - b) + 1, stop);
-      stop = static_cast<size_t>(cr - b);
-    }
-    take(start, stop);
-    if (!lf) break;
-    end = static_cast<size_t>(lf - b);
-  }
+      if (!k.visible) store->hiddenCategories.push_back(k.id);
+  if (summary) *summary = SummaryOf(accountFolder, store->index).Shown(categories, includeHiddenCategories, includeHidden);
   list.FStore = std::move(store);
 }

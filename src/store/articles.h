@@ -1,11 +1,12 @@
 // Article index (cindex.txt), article bodies, attachment lists and the side files.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "store/prefaulted.h"
+class TIndexSummary;
 #include "store/velmlib.h"
 
 // Newest first. dateFilter: "" all, 6 chars yyyymm, 8 chars yyyymmdd, other lengths nothing.
@@ -21,35 +22,72 @@ void LoadPhotoContentList(const std::string& accountFolder, const std::string& c
                           const std::string& dateFilter);
 bool FindContent(const std::string& accountFolder, const std::string& id, TContentIndex& content);
 
-// One index line's fields as views into the index text that its TContentRefList keeps.
+// One index line's fields as views into the index text that its TContentRefList keeps. The
+// five fields lie in order from `at`, `gap` bytes apart (the "," and quotes of a plain line);
+// 32 bytes a line, as a page walks tens of thousands of them.
 struct TContentRef {
-  std::string_view category, id, date, update, title;
+  const char* at = nullptr;
+  uint32_t len[5] = {};
+  uint8_t gap = 0;
   bool visible = true;
+
+  std::string_view category() const { return {at, len[0]}; }
+  std::string_view id() const { return {Field(1), len[1]}; }
+  std::string_view date() const { return {Field(2), len[2]}; }
+  std::string_view update() const { return {Field(3), len[3]}; }
+  std::string_view title() const { return {Field(4), len[4]}; }
+
+private:
+  const char* Field(int i) const {
+    const char* p = at;
+    for (int k = 0; k < i; ++k) p += len[k] + gap;
+    return p;
+  }
 };
 TContentIndex ToContentIndex(const TContentRef& r);
 
-// The index read once for a page, newest first, without a copy of each field: the public pages
-// walk tens of thousands of articles for their menus and lists.
+// The index of a page, newest first, read lazily from its end: a page of a large blog mostly
+// wants its newest lines, and reads older ones only as far as it walks. The fields are views
+// into the mapped index (kept, with its shared lock, as long as any copy of the list). Elements
+// never move once read.
+struct TRefStore;
 class TContentRefList {
 public:
-  using TItems = std::vector<TContentRef, TPrefaultedAllocator<TContentRef>>;
-  using const_iterator = TItems::const_iterator;
-  const_iterator begin() const { return FItems.begin(); }
-  const_iterator end() const { return FItems.end(); }
-  size_t size() const { return FItems.size(); }
-  bool empty() const { return FItems.empty(); }
-  const TContentRef& operator[](size_t i) const { return FItems[i]; }
+  struct TEnd {};
+  class const_iterator {
+  public:
+    const TContentRef& operator*() const { return (*FList)[FAt]; }
+    const TContentRef* operator->() const { return &(*FList)[FAt]; }
+    const_iterator& operator++() {
+      ++FAt;
+      return *this;
+    }
+    bool operator!=(TEnd) const { return FList->Has(FAt); }
+
+  private:
+    friend class TContentRefList;
+    const_iterator(const TContentRefList* list, size_t at) : FList(list), FAt(at) {}
+    const TContentRefList* FList;
+    size_t FAt;
+  };
+  const_iterator begin() const { return {this, 0}; }
+  TEnd end() const { return {}; }
+  bool Has(size_t i) const;  // reads on until the list holds element i; false when it never will
+  size_t size() const;       // reads the whole index
+  bool empty() const { return !Has(0); }
+  const TContentRef& operator[](size_t i) const;  // an element already read (Has(i))
   // Views of a list made elsewhere (it is kept with them).
   static TContentRefList Of(TContentList contents);
 
 private:
-  friend void LoadContentRefs(const std::string&, bool, bool, bool, TContentRefList&, TCategoryList&);
-  TItems FItems;
-  std::shared_ptr<void> FStore;  // the text the views point into
+  friend void LoadContentRefs(const std::string&, bool, bool, TContentRefList&, TCategoryList&, TIndexSummary*);
+  std::shared_ptr<TRefStore> FStore;
 };
-// What LoadContentList gives without filters, as views.
-void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategories, bool countPerCategory,
-                     bool includeHidden, TContentRefList& list, TCategoryList& categories);
+// What LoadContentList gives without filters, as views. summary, when given, gets the month
+// groups of the same lines (from cindex.sum while it names this index, else made and saved),
+// with the counts of `categories` set from them.
+void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategories, bool includeHidden,
+                     TContentRefList& list, TCategoryList& categories, TIndexSummary* summary);
 
 std::string LoadArticleBody(const std::string& accountFolder, const std::string& id);
 TStringList LoadAttachNames(const std::string& accountFolder, const std::string& id);   // <id>.iix lines

@@ -328,7 +328,10 @@ public:
   bool Open(const std::string& accountFolder, const TLockedFile& comments) {
     for (int attempt = 0; attempt < 2; ++attempt) {
       if (OpenFresh(accountFolder + kIndexFile, comments.Stat())) return true;
-      if (attempt == 0 && !BuildCommentIndex(accountFolder, comments)) return false;
+      const struct stat& st = comments.Stat();
+      if (attempt > 0 || TooFreshToDerive(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec) ||
+          !BuildCommentIndex(accountFolder, comments))
+        return false;
     }
     return false;
   }

@@ -378,3 +378,9 @@ bool RewriteText(const std::string& path, const std::function<TRewrite(std::stri
 }
 
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }
+
+bool TooFreshToDerive(long long modifiedNs) {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1000000000LL + now.tv_nsec - modifiedNs < 2000000000LL;
+}

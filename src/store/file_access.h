@@ -34,6 +34,10 @@ bool SaveStreamToFile(const std::string& path, const std::string& bytes);
 // A file made from others (an index that is made anew when stale): replaced atomically, without
 // lock or sync, since a lost or old copy is only made again.
 bool SaveDerivedFile(const std::string& path, const std::string& bytes);
+// Whether a source modified at modifiedNs (ns since the epoch) may still change within the same
+// file-system time stamp: a derived file made from it now is not kept, since a change of the
+// same size in the same tick would leave its stamp unchanged.
+bool TooFreshToDerive(long long modifiedNs);
 
 // What a rewrite does with the file once the change has run.
 enum class TRewrite { Keep, Save, Delete };
@@ -66,8 +70,17 @@ bool AppendLineUnlessFound(const std::string& path, const std::string& line,
 // the lock could not be had or a read failed.
 bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk);
 
+// Which file a path named when it was read.
+struct TFileStamp {
+  unsigned long long Device = 0, Inode = 0;
+  long long Size = -1;   // -1: missing
+  long long ModifiedNs = 0;
+  std::string Text() const;  // the four numbers, for a derived file to name its source
+};
+
 // A data file mapped for reading under the shared lock of the file access rule (no copy of the
-// bytes): the lock and the mapping last as long as the object. A missing file is empty.
+// bytes; pages are read as they are touched): the lock and the mapping last as long as the
+// object. A missing file is empty.
 class TMappedFile {
 public:
   TMappedFile() = default;
@@ -76,17 +89,13 @@ public:
   TMappedFile& operator=(const TMappedFile&) = delete;
   bool Open(const std::string& path);  // false only when the lock could not be had
   std::string_view Text() const { return {FData, FSize}; }
+  const TFileStamp& Stamp() const { return FStamp; }
 
 private:
   int FFd = -1;
   const char* FData = nullptr;
   size_t FSize = 0;
-};
-
-// Which file a path named when it was read.
-struct TFileStamp {
-  unsigned long long Device = 0, Inode = 0;
-  long long Size = -1;   // -1: missing
+  TFileStamp FStamp;
 };
 
 // Reads path from byte `from` to its end under the shared lock (retry rule), handing the bytes

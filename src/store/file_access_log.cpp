@@ -246,6 +246,11 @@ std::string FindFileNoCase(const std::string& folder, const std::vector<std::str
   return "";
 }
 
+std::string TFileStamp::Text() const {
+  return std::to_string(Device) + " " + std::to_string(Inode) + " " + std::to_string(Size) + " " +
+         std::to_string(ModifiedNs);
+}
+
 TMappedFile::~TMappedFile() {
   if (FData) ::munmap(const_cast<char*>(FData), FSize);
   if (FFd >= 0) ::close(FFd);
@@ -257,9 +262,9 @@ bool TMappedFile::Open(const std::string& path) {
   if (FFd < 0) return missing;
   struct stat st {};
   if (::fstat(FFd, &st) != 0) return false;
+  FStamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
   if (st.st_size <= 0) return true;
-  // All pages at once: the callers read the whole file.
-  void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, FFd, 0);
+  void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, FFd, 0);
   if (p == MAP_FAILED) return false;
   FData = static_cast<const char*>(p);
   FSize = static_cast<size_t>(st.st_size);

@@ -45,7 +45,7 @@ TEST(CalendarTest, WholeMonthWithArticlesTodayAndNeighbourDays) {
   const TContentList contents = {Article("2009/05/20 10:00:00", false), Article("2009/05/17 08:03:09"),
                                  Article("2009/05/03 12:00:00"), Article("2009/05/03 09:00:00"),
                                  Article("2009/04/30 23:59:59"), Article("2008/05/04 00:00:00")};
-  const std::string html = BuildCalendar("demo", 2009, 5, TCalendarColor(), TContentRefList::Of(contents), Day(2009, 5, 17));
+  const std::string html = BuildCalendar("demo", 2009, 5, TCalendarColor(), TIndexSummary::Of(contents), Day(2009, 5, 17));
   const std::string expected =
       "<table border=\"0\" class=\"ctable\">"
       "<colgroup style=\"background:#ffe0e0; color:black\"><col></colgroup>"
@@ -85,15 +85,15 @@ TEST(CalendarTest, FebruaryLengthsAndAMonthFromSundayToSaturday) {
 TEST(CalendarTest, YearTurnLinksTodayOnlyInItsOwnMonthAndOddInput) {
   const TDateTime today = Day(2009, 1, 15);
   const TContentList contents = {Article("2009/01/15 10:00:00"), Article("2008/01/15 10:00:00")};
-  const std::string jan = BuildCalendar("demo", 2009, 1, TCalendarColor(), TContentRefList::Of(contents), today);
+  const std::string jan = BuildCalendar("demo", 2009, 1, TCalendarColor(), TIndexSummary::Of(contents), today);
   EXPECT_NE(jan.find("demo+sv+200812\" style=\"color:white\">&lt;&lt;"), std::string::npos);
   EXPECT_NE(jan.find("demo+sv+200902\" style=\"color:white\">&gt;&gt;"), std::string::npos);
-  const std::string dec = BuildCalendar("demo", 2008, 12, TCalendarColor(), TContentRefList::Of(contents), today);
+  const std::string dec = BuildCalendar("demo", 2008, 12, TCalendarColor(), TIndexSummary::Of(contents), today);
   EXPECT_NE(dec.find("demo+sv+200811\""), std::string::npos);
   EXPECT_NE(dec.find("demo+sv+200901\""), std::string::npos);
   EXPECT_EQ(dec.find("#c0ffc0"), std::string::npos);
   // The same month a year earlier: a plain link, nothing highlighted, today's date below.
-  const std::string lastYear = BuildCalendar("demo", 2008, 1, TCalendarColor(), TContentRefList::Of(contents), today);
+  const std::string lastYear = BuildCalendar("demo", 2008, 1, TCalendarColor(), TIndexSummary::Of(contents), today);
   EXPECT_EQ(lastYear.find("#c0ffc0"), std::string::npos);
   EXPECT_NE(lastYear.find("<td><a href=\"./velm.exe?demo+sv+20080115\">15</a></td>"), std::string::npos);
   EXPECT_NE(lastYear.find("2009/01/15 (木)</td></tr></table>"), std::string::npos);
@@ -107,7 +107,7 @@ TEST(CalendarTest, YearTurnLinksTodayOnlyInItsOwnMonthAndOddInput) {
   EXPECT_EQ(BuildCalendar("demo", 2009, 13, TCalendarColor(), {}, today), shown);
   const TContentList odd = {Article("2009/01/xx"), Article("2009/01/"), Article("2009/01/00 00:00:00"),
                             Article("2009/01/32 00:00:00")};
-  EXPECT_EQ(BuildCalendar("demo", 2009, 1, TCalendarColor(), TContentRefList::Of(odd), today), shown);
+  EXPECT_EQ(BuildCalendar("demo", 2009, 1, TCalendarColor(), TIndexSummary::Of(odd), today), shown);
 }
 
 TEST(CalendarTest, TagAttributesSetOnlyTheirColours) {

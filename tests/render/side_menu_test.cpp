@@ -62,6 +62,10 @@ protected:
   TModuleFixture f{root};
   TWebModule1& m = f.Module;
   TWebModule1::TSideMenuInput in;
+  void SetArticles(const TContentList& list) {
+    in.Contents = TContentRefList::Of(list);
+    in.Summary = TIndexSummary::Of(list);
+  }
 };
 
 TEST_F(SideMenuTest, TemplateChoiceCustomThenNamedThenBuiltIn) {
@@ -93,7 +97,7 @@ TEST_F(SideMenuTest, TemplateChoiceCustomThenNamedThenBuiltIn) {
 }
 
 TEST_F(SideMenuTest, MarkLinesTagCaseCookiesAndCredit) {
-  in.Contents = TContentRefList::Of({Article("a1", "2009/05/17 08:03:09", "Title")});
+  SetArticles({Article("a1", "2009/05/17 08:03:09", "Title")});
   m.InName = "me<b>";
   m.InPass = "pw\"";
   const TStringList l = Lines({"<MONTHCONTENT>", "  monthmark=◆ ", "<newcontent>", "<cookieid>|<COOKIEID>|<COOKIEPASS>",
@@ -114,7 +118,7 @@ TEST_F(SideMenuTest, MonthArchiveFolds) {
     list.push_back(Article("x", std::string(d) + " 10:00:00", "t"));
   list.push_back(Article("h", "2007/01/01 10:00:00", "hidden"));
   list.back().visible = false;
-  in.Contents = TContentRefList::Of(list);
+  SetArticles(list);
   const std::string script =
       "<script language=\"JavaScript\" type=\"text/JavaScript\">\r\n<!--\r\nfunction _openmonth(id) {\r\n"
       "  if (document.getElementById(id).style.display == 'none') { document.getElementById(id).style.display = "
@@ -138,7 +142,7 @@ TEST_F(SideMenuTest, MonthArchiveFolds) {
   m.Css.MONTHFOLDING = -1;  // never folds, and closes no division it did not open
   EXPECT_EQ(Box("<MONTHCONTENT>"), script + m1 + "\r\n" + m2 + "\r\n" + m3 + "\r\n" + m4 + "\r\n" + m5);
 
-  in.Contents = TContentRefList();
+  SetArticles({});
   EXPECT_EQ(Box("<MONTHCONTENT>"), "記事はありません<br>");
 }
 
@@ -171,7 +175,7 @@ TEST_F(SideMenuTest, FeedMarksWithAndWithoutTheirPictures) {
 
 TEST_F(SideMenuTest, NewestArticlesShowOneMoreThanTheCount) {
   EXPECT_EQ(Box("<NEWCONTENT>"), "記事はありません");
-  in.Contents = TContentRefList::Of({Article("a3", "2009/05/17 08:03:09", "Three"), Article("a2", "2009/04/01 23:59:00", "Two"),
+  SetArticles({Article("a3", "2009/05/17 08:03:09", "Three"), Article("a2", "2009/04/01 23:59:00", "Two"),
                  Article("a1", "2009/03/01 00:00:00", "One")});
   m.Css.CONTENTVIEWCOUNT = 1;
   EXPECT_EQ(Box("<NEWCONTENT>"),
@@ -180,7 +184,7 @@ TEST_F(SideMenuTest, NewestArticlesShowOneMoreThanTheCount) {
 }
 
 TEST_F(SideMenuTest, NewestCommentsGroupedByArticle) {
-  in.Contents = TContentRefList::Of({Article("a2", "2009/05/02 00:00:00", "Second"), Article("a1", "2009/05/01 00:00:00", "First")});
+  SetArticles({Article("a2", "2009/05/02 00:00:00", "Second"), Article("a1", "2009/05/01 00:00:00", "First")});
   m.Css.USECOMMENT = true;
   EXPECT_EQ(Box("<NEWCOMMENT>"), "コメントはありません");
   in.NewComments = {Comment("a1", "Ann", "2009/05/10 10:00:00"), Comment("gone", "Eve", "2009/05/09 10:00:00"),
@@ -260,11 +264,11 @@ TEST_F(SideMenuTest, PhotoTagsChooseOncePerPage) {
 TEST_F(SideMenuTest, EveryCalendarTagOfALine) {
   in.CalendarYear = 2009;
   in.CalendarMonth = 5;
-  in.Contents = TContentRefList::Of({Article("a", "2009/05/03 10:00:00", "t")});
+  SetArticles({Article("a", "2009/05/03 10:00:00", "t")});
   const std::string red = "<CALENDAR sunbgcolor=\"red\" text=\"a>b\">";
   const std::string line = Box(red + " and <calendar> and <CALENDAR unclosed");
-  EXPECT_EQ(line, m.CalendarHTML(red, 2009, 5, in.Contents) + " and " +
-                      m.CalendarHTML("<calendar>", 2009, 5, in.Contents) + " and <CALENDAR unclosed");
+  EXPECT_EQ(line, m.CalendarHTML(red, 2009, 5, in.Summary) + " and " +
+                      m.CalendarHTML("<calendar>", 2009, 5, in.Summary) + " and <CALENDAR unclosed");
   EXPECT_NE(line.find("background:red"), std::string::npos);
   EXPECT_NE(line.find("./velm.exe?demo+sv+20090503"), std::string::npos);
 }

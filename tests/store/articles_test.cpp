@@ -358,7 +358,7 @@ TEST_F(StoreTest, FastIndexReadingAgreesWithTheRecordSplitter) {
     }
     // The views read the same records.
     TContentRefList refs;
-    LoadContentRefs(dir, true, false, true, refs, cats);
+    LoadContentRefs(dir, true, true, refs, cats, nullptr);
     ASSERT_EQ(refs.size(), want.size()) << "round " << round;
     for (size_t i = 0; i < refs.size(); ++i) {
       const TContentIndex r = ToContentIndex(refs[i]);
