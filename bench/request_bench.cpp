@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,6 +122,12 @@ TBlog MakeBlog(const std::string& exe, int n, int comments, long logLines) {
       log << "\"2026/11/" << TwoD(static_cast<int>(1 + i * 29 / std::max(1L, logLines))) << " 10:00:00\",\"10.0.0."
           << i % 250 << "\",\"Mozilla/5.0 (X11; Linux x86_64)\",\"http://example.jp/\"\r\n";
   }
+  // A blog that has not just changed: files made from the index, comments and log are kept.
+  struct timespec past[2] {};
+  clock_gettime(CLOCK_REALTIME, &past[0]);
+  past[0].tv_sec -= 3600;
+  past[1] = past[0];
+  for (const auto& f : fs::directory_iterator(acc)) utimensat(AT_FDCWD, f.path().c_str(), past, 0);
   return b;
 }
 
