@@ -2,6 +2,10 @@
 // printable, preview, link and album pages, and the view password.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
 #include "blog_fixture.h"
 #include "text/DString.h"
 #include "text/dates.h"
@@ -295,6 +299,47 @@ TEST_F(Pages, ViewPassword) {
   EXPECT_TRUE(Has(blog.Page("demo+sl+" + latest, "", cookie), "本文<b>最新</b>"));
   EXPECT_TRUE(Has(blog.Page("demo", "", "VIEWPASS-demo=open"), kViewPassCell));
   EXPECT_TRUE(Has(blog.Page("demo", "", "VIEWPASS-other=open%20sesame"), kViewPassCell));
+}
+
+}  // namespace
+
+namespace {
+
+// A page built from the saved summary of the index equals the one built by reading every line,
+// for the public pages and the owner's preview, and follows an article added afterwards.
+TEST_F(Pages, SideMenuFromTheSavedSummaryOfTheIndex) {
+  blog.Article("c1", "2026/10/15 10:00:00", "先月", "x");
+  blog.Article("c1", "2026/09/01 10:00:00", "先々月", "x");
+  auto age = [&](const std::string& name) {
+    struct timespec t[2] {};
+    clock_gettime(CLOCK_REALTIME, &t[0]);
+    t[0].tv_sec -= 10;
+    t[1] = t[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, (blog.Inst.AccountFolder() + name).c_str(), t, 0), 0);
+  };
+  // The access counter moves with every view: the pages are compared without it.
+  auto page = [&](const std::string& query, const std::string& cookie = "") {
+    std::string p = blog.Page(query, "", cookie);
+    const size_t a = p.find("アクセス数<br>");
+    if (a != std::string::npos) p.erase(a, p.find("<hr>", a) - a);
+    return p;
+  };
+  const std::string preview = "demo+lp+" + hidden;
+  const std::vector<std::string> queries = {"demo", "demo+sv+202611", "demo+sv+c1", "demo+sl+" + first, "demo+pa", "demo+ul"};
+  std::vector<std::string> walked;
+  for (const auto& q : queries) walked.push_back(page(q));
+  const std::string walkedPreview = page(preview, blog.Inst.LoginCookie());
+  EXPECT_FALSE(blog.Inst.Exists(blog.Dir + "cindex.sum"));
+  EXPECT_TRUE(Has(walked[0], "2026/10</a>"));
+
+  age("cindex.txt");
+  for (int round = 0; round < 2; ++round) {  // made and saved, then read
+    for (size_t i = 0; i < queries.size(); ++i) EXPECT_EQ(page(queries[i]), walked[i]) << queries[i];
+    EXPECT_EQ(page(preview, blog.Inst.LoginCookie()), walkedPreview);
+    EXPECT_TRUE(blog.Inst.Exists(blog.Dir + "cindex.sum"));
+  }
+  blog.Article("c1", "2026/12/01 10:00:00", "今月", "x");
+  EXPECT_TRUE(Has(blog.Page("demo"), "demo+sv+202612\">2026/12</a>"));
 }
 
 }  // namespace
