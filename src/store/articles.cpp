@@ -672,6 +672,9 @@ void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategor
   if (!includeHiddenCategories)
     for (const auto& k : categories)
       if (!k.visible) store->hiddenCategories.push_back(k.id);
-  if (summary) *summary = SummaryOf(accountFolder, store->index).Shown(categories, includeHiddenCategories, includeHidden);
+  if (summary) {
+    *summary = SummaryOf(accountFolder, store->index);
+    summary->KeepShown(categories, includeHiddenCategories, includeHidden);
+  }
   list.FStore = std::move(store);
 }

@@ -81,22 +81,26 @@ TIndexSummary TIndexSummary::Of(const TContentList& contents) {
   return s;
 }
 
-TIndexSummary TIndexSummary::Shown(TCategoryList& categories, bool includeHiddenCategories, bool includeHidden) const {
-  std::unordered_set<std::string_view> hidden;
-  if (!includeHiddenCategories)
-    for (const TCategoryData& k : categories)
-      if (!k.visible) hidden.insert(k.id);
-  // The first category of each id takes the count.
-  std::unordered_map<std::string_view, TCategoryData*> first;
-  for (TCategoryData& k : categories) first.try_emplace(k.id, &k);
-  TIndexSummary out;
-  for (const TMonthGroup& g : FGroups) {
-    if ((!includeHidden && !g.visible) || hidden.count(g.category)) continue;
-    out.FGroups.push_back(g);
-    const auto k = first.find(g.category);
-    if (k != first.end()) k->second->count += g.count;
+void TIndexSummary::KeepShown(TCategoryList& categories, bool includeHiddenCategories, bool includeHidden) {
+  // A blog has a few dozen categories at most: looked up in order. The first of an id counts;
+  // any hidden one of an id hides its articles.
+  FPlace.clear();
+  auto kept = FGroups.begin();
+  for (auto g = FGroups.begin(); g != FGroups.end(); ++g) {
+    if (!includeHidden && !g->visible) continue;
+    TCategoryData* first = nullptr;
+    bool hidden = false;
+    for (TCategoryData& k : categories)
+      if (k.id == g->category) {
+        if (!first) first = &k;
+        hidden = hidden || !k.visible;
+      }
+    if (!includeHiddenCategories && hidden) continue;
+    if (first) first->count += g->count;
+    if (kept != g) *kept = std::move(*g);
+    ++kept;
   }
-  return out;
+  FGroups.erase(kept, FGroups.end());
 }
 
 std::vector<std::string> TIndexSummary::Months() const {
@@ -129,6 +133,7 @@ std::string TIndexSummary::Serialize() const {
 
 bool TIndexSummary::Parse(std::string_view in) {
   std::vector<TMonthGroup> groups;
+  groups.reserve(static_cast<size_t>(std::count(in.begin(), in.end(), '\n')));
   while (!in.empty()) {
     TMonthGroup g;
     unsigned long long visible = 0, count = 0, days = 0;

@@ -25,10 +25,10 @@ public:
   void Add(std::string_view category, std::string_view date, bool visible);
   static TIndexSummary Of(const TContentList& contents);
 
-  // The groups that a page shows: hidden categories left out unless includeHiddenCategories,
+  // Keeps the groups that a page shows: hidden categories left out unless includeHiddenCategories,
   // hidden articles unless includeHidden; the count of each category of `categories` (the first
-  // one of an id) is set from what remains.
-  TIndexSummary Shown(TCategoryList& categories, bool includeHiddenCategories, bool includeHidden) const;
+  // one of an id) is raised by what remains.
+  void KeepShown(TCategoryList& categories, bool includeHiddenCategories, bool includeHidden);
 
   // The months of the visible articles, newest first as the index has them ("yyyy/mm" as stored).
   std::vector<std::string> Months() const;

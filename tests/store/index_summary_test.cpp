@@ -60,27 +60,30 @@ TEST(IndexSummary, AgreesWithWalkingEveryArticle) {
       list.push_back(c);
     }
     TCategoryList categories = {{"c1", "一", 0, true}, {"c2", "二", 0, false}, {"c1", "dup", 0, true},
-                                {"odd: 1\n2", "奇", 0, true}};
+                                {"odd: 1\n2", "奇", 0, true}, {"c3", "三", 0, true}, {"c3", "hidden twin", 0, false}};
     const bool withHiddenCategories = rng() % 2, withHidden = rng() % 2;
 
     // Round trip through the saved form first: the pages read it from cindex.sum.
-    TIndexSummary saved;
-    ASSERT_TRUE(saved.Parse(TIndexSummary::Of(list).Serialize()));
-    const TIndexSummary shown = saved.Shown(categories, withHiddenCategories, withHidden);
+    TIndexSummary shown;
+    ASSERT_TRUE(shown.Parse(TIndexSummary::Of(list).Serialize()));
+    shown.KeepShown(categories, withHiddenCategories, withHidden);
 
     TContentList kept;
     for (const auto& c : list)
-      if ((withHidden || c.visible) && (withHiddenCategories || c.category != "c2")) kept.push_back(c);
+      if ((withHidden || c.visible) && (withHiddenCategories || (c.category != "c2" && c.category != "c3")))
+        kept.push_back(c);
     EXPECT_EQ(shown.Months(), MonthsByWalk(kept)) << round;
     for (int m : {4, 5, 12}) EXPECT_EQ(shown.Days(m == 12 ? 2008 : 2009, m), DaysByWalk(kept, m == 12 ? 2008 : 2009, m));
-    int want[4] = {};
+    int want[5] = {};
     for (const auto& c : kept)
-      for (int k : {0, 1, 3})
+      for (int k : {0, 1, 3, 4})
         if (c.category == categories[static_cast<size_t>(k)].id) ++want[k];
     EXPECT_EQ(categories[0].count, want[0]);
     EXPECT_EQ(categories[1].count, want[1]);
     EXPECT_EQ(categories[2].count, 0);  // a second category of the same id counts nothing
     EXPECT_EQ(categories[3].count, want[3]);
+    EXPECT_EQ(categories[4].count, want[4]);
+    EXPECT_EQ(categories[5].count, 0);
   }
 }
 
