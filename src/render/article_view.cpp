@@ -180,7 +180,9 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   const std::string older =
       last + 1 < list.size() ? PageLink(m, word, PagingKeyOf(list[last]->date()), "前ぺージ", searchWord)
                              : "<span style=\"color:silver\">[前ぺージ]</span>";
-  const long long p = static_cast<long long>(start) - css.CONTENTVIEWCOUNT;
+  // A page size below 1 shows every article from the start: the newer page counts it as 0, so
+  // p - 1 stays before the start and inside the list.
+  const long long p = static_cast<long long>(start) - std::max(css.CONTENTVIEWCOUNT, 0);
   const std::string newer = p < 1 ? PageLink(m, word, kNewestKey, "最新ページ", searchWord)
                                   : PageLink(m, word, PagingKeyOf(list[static_cast<size_t>(p - 1)]->date()), "次ぺージ",
                                              searchWord);

@@ -32,12 +32,6 @@ const std::string kCrLf = "\r\n";
 // The credit that ends every side menu ("<COPYRIGHT>").
 const char* const kMenuCredit = "<div style=\"font-size:xx-small; text-align:center\">Powered by VELM 1.23</div>";
 
-bool HasContent(const TStringList& lines) {
-  for (const auto& l : lines)
-    if (!Trim(l).empty()) return true;
-  return false;
-}
-
 // The bullets written in front of box entries; template lines may set them for the page.
 // (PHOTOMARK= lines are menu text only: no box of the menu writes photo entries.)
 struct TMarks {
@@ -117,14 +111,15 @@ public:
     Marks.Link = m.Sys.LINKMARK;
   }
 
+  // The custom menu, else the named template, else the built-in menu. A file that exists is
+  // used as it is, even when it holds nothing; one that cannot be read counts as missing.
   TStringList Template() {
     TStringList lines;
     if (M.Css.USECUSTOMMENU && M.Sys.USECUSTOMMENU) {
       const std::string path = M.AccountFolder() + "custommenu.txt";
-      if (FileExists(path) && LoadLinesFromFile(path, lines) && HasContent(lines)) return lines;
+      if (FileExists(path) && LoadLinesFromFile(path, lines)) return lines;
     }
-    if (LoadNamedTemplate(M.Sys.NaviTempList, M.Css.MENUTEMPNAME, M.TemplateFolder(), lines) && HasContent(lines))
-      return lines;
+    if (LoadNamedTemplate(M.Sys.NaviTempList, M.Css.MENUTEMPNAME, M.TemplateFolder(), lines)) return lines;
     return DefaultMenuLines();
   }
 
@@ -214,7 +209,7 @@ private:
         lines.push_back(Marks.Month + "<a href=\"javascript:_openmonth('nextmonth')\">続き...</a><br>");
         lines.push_back("<div id=\"nextmonth\" style=\"display:none\">");
       }
-      const std::string& m = months[i];
+      const std::string& m = months[i];  // "yyyy/mm"
       lines.push_back(Marks.Month + "<a href=\"./velm.exe?" + Account() + "+sv+" + m.substr(0, 4) + m.substr(5, 2) +
                       "\">" + m + "</a><br>");
     }
@@ -232,7 +227,7 @@ private:
     const char *command = nullptr, *image = nullptr, *alt = nullptr;
     if (M.Css.USECATEGORYRSS)
       for (const auto& f : kFeeds)
-        if (SameText(M.Css.RSSVERSION, f.Version)) command = f.Command, image = f.Image, alt = f.Alt;
+        if (M.Css.RSSVERSION == f.Version) command = f.Command, image = f.Image, alt = f.Alt;
     TStringList lines;
     long long total = 0;
     for (const auto& c : M.CategoryList) {
@@ -369,7 +364,8 @@ void ReadSideMenuBlocks(const TStringList& lines, std::vector<std::optional<std:
     size_t d = 8;
     while (d < t.size() && t[d] >= '0' && t[d] <= '9') ++d;
     const std::string rest = t.substr(d);
-    if (d == 8 || d - 8 > 9 || (rest != "START" && rest != "END")) continue;
+    // The number in decimal without leading zeros, as the gadget save writes it.
+    if (d == 8 || d - 8 > 9 || t[8] == '0' || (rest != "START" && rest != "END")) continue;
     const int n = std::stoi(t.substr(8, d - 8));
     if (n < 1 || n > count || boxes[n - 1]) continue;
     long long& s = start[n - 1];
@@ -428,9 +424,9 @@ void TWebModule1::LinkPageCell(TStringList& page) {
     if (l.category != Arg3) continue;
     name = &l.category;
     std::string display = l.title;
-    if (Sys.USELINKBANNER && IsSafeFileWord(l.id)) {
-      const std::string banner =
-          FindFileNoCase(AccountImageFolder(), {l.id + ".gif", l.id + ".jpg", l.id + ".png"});
+    // A link without a banner file keeps its title rather than showing a broken picture.
+    if (Sys.USELINKBANNER) {
+      const std::string banner = FindLinkBanner(AccountImageFolder(), l.id);
       if (!banner.empty())
         display = "<img src=\"./images/" + Account.Id + "/" + banner + "\" alt=\"" + l.title + "\" border=\"0\">";
     }

@@ -138,6 +138,7 @@ bool TIndexSummary::Parse(std::string_view in) {
     TMonthGroup g;
     unsigned long long visible = 0, count = 0, days = 0;
     if (!GetField(in, g.month) || !GetField(in, g.category) || in.empty() || in[0] != ' ') return false;
+    if (!g.month.empty() && (g.month.size() != 7 || g.month[4] != '/')) return false;  // as MonthOf makes it
     in.remove_prefix(1);
     if (!GetNumber(in, visible, ' ') || !GetNumber(in, count, ' ') || !GetNumber(in, days, '\n') || visible > 1 ||
         count == 0 || count > 0x7fffffff || days > 0xffffffffull || (days & 1))

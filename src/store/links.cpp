@@ -1,8 +1,9 @@
-// The account's link list (url.link).
+// The account's link list (url.link) and the links' banner pictures.
 #include "store/links.h"
 
 #include "store/DCSVList.h"
 #include "store/file_access.h"
+#include "text/DString.h"
 
 void LoadLinkList(const std::string& accountFolder, TLinkURLList& list) {
   list.clear();
@@ -20,4 +21,9 @@ void LoadLinkList(const std::string& accountFolder, TLinkURLList& list) {
     link.comment = csv.Item(4);
     list.push_back(std::move(link));
   }
+}
+
+std::string FindLinkBanner(const std::string& accountImageFolder, const std::string& linkId) {
+  if (!IsSafeFileWord(linkId)) return "";
+  return FindFileNoCase(accountImageFolder, {linkId + ".jpg", linkId + ".gif", linkId + ".png"});
 }

@@ -62,7 +62,7 @@ void Rss10(TStringList& d, const std::string& url, const std::string& blogTitle,
     d.push_back("    <description>" + it.Desc + "</description>");
     d.push_back("    <dc:creator>" + FeedEscape(blogTitle) + "</dc:creator>");
     d.push_back("    <dc:subject>" + FeedEscape(CategoryName(categories, it.Content->category)) + "</dc:subject>");
-    d.push_back("    <dc:date>" + FeedEscape(FeedDateRss10(it.Content->date)) + "+09:00</dc:date>");
+    d.push_back("    <dc:date>" + FeedEscape(FeedDateRss10(it.Content->update)) + "+09:00</dc:date>");
     d.push_back("  </item>");
   }
   d.push_back("</rdf:RDF>");
@@ -85,7 +85,7 @@ void Rss20(TStringList& d, const std::string& url, const std::string& blogTitle,
     d.push_back("   <description>" + it.Desc + "</description>");
     if (it.Category) d.push_back("   <category>" + FeedEscape(it.Category->name) + "</category>");
     d.push_back("   <link>" + url + "+sl+" + FeedEscape(it.Content->id) + "</link>");
-    d.push_back("   <pubDate>" + FeedDateRss20(it.Content->date) + "</pubDate>");
+    d.push_back("   <pubDate>" + FeedDateRss20(it.Content->update) + "</pubDate>");
     d.push_back("  </item>");
   }
   d.push_back(" </channel>");
@@ -100,7 +100,7 @@ void Atom(TStringList& d, const std::string& url, const std::string& blogTitle, 
   d.push_back(" <title>" + title + "</title>");
   d.push_back(" <link href=\"" + url + "\" />");
   d.push_back(" <id>" + url + "</id>");
-  if (!items.empty()) d.push_back(" <updated>" + FeedDateAtom(items.front().Content->date) + "</updated>");
+  if (!items.empty()) d.push_back(" <updated>" + FeedDateAtom(items.front().Content->update) + "</updated>");
   for (const TFeedItem& it : items) {
     const std::string link = url + "+sl+" + FeedEscape(it.Content->id);
     d.push_back(" <entry>");
@@ -116,7 +116,7 @@ void Atom(TStringList& d, const std::string& url, const std::string& blogTitle, 
       d.push_back("   <category term=\"" + name + "\" label=\"" + name + "\" />");
     }
     d.push_back("   <link rel=\"alternate\" type=\"text/html\" href=\"" + link + "\" />");
-    d.push_back("   <updated>" + FeedDateAtom(it.Content->date) + "</updated>");
+    d.push_back("   <updated>" + FeedDateAtom(it.Content->update) + "</updated>");
     d.push_back(" </entry>");
   }
   d.push_back("</feed>");

@@ -61,15 +61,13 @@ std::string AsciiUpper(std::string s) {
   return s;
 }
 
-// The text between the first open tag and the close tag after it, in the received case.
+// The text between the first open tag and the first close tag, in the received case; empty
+// when either is missing or the close tag comes first.
 std::string ElementText(const std::string& body, const std::string& upper, const std::string& name) {
   const std::string open = "<" + name + ">", close = "</" + name + ">";
-  const size_t start = upper.find(open);
-  if (start == std::string::npos) return "";
-  const size_t from = start + open.size();
-  const size_t end = upper.find(close, from);
-  if (end == std::string::npos) return "";
-  return body.substr(from, end - from);
+  const size_t start = upper.find(open), end = upper.find(close);
+  if (start == std::string::npos || end == std::string::npos || end < start + open.size()) return "";
+  return body.substr(start + open.size(), end - start - open.size());
 }
 
 bool IsWebURL(const std::string& url) { return StartsText("http://", url) || StartsText("https://", url); }

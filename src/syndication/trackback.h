@@ -10,8 +10,8 @@
 bool TrackBackBlocked(const TStringList& blockWords, const std::string& url, const std::string& excerpt,
                       const std::string& title);
 
-// The contents of the first <error> and <message> elements of a TrackBack answer, element
-// names in any case, contents as received; each empty when its tags are missing.
+// The text between the first <error> and the first </error> of a TrackBack answer, and the same
+// for <message>: tag names in any case, contents as received; each empty when a tag is missing.
 void ReadTrackBackAnswer(const std::string& body, std::string& error, std::string& message);
 
 // The record line of a received ping (trackback.txt, fields as received): CR, LF, tab and the

@@ -67,6 +67,16 @@ TEST_F(ArticleList, PageSizeAndKeysThatAreNoDate) {
   EXPECT_EQ(PagingLine(blog.Page("demo")), Paging(kNoOlder, Link("@+19970101000000", "最新ページ")));
   blog.Style("CONTENTVIEWCOUNT=0\r\n");  // never reached: everything on one page
   EXPECT_EQ(Topics(blog.Page("demo")).size(), 12u);
+  // Below 0 the same; the newer link counts the size as 0 and stays inside the list.
+  for (const char* size : {"-5", "-2147483648"}) {
+    blog.Style(std::string("CONTENTVIEWCOUNT=") + size + "\r\n");
+    const TCGIResult top = blog.Run("demo");
+    ASSERT_EQ(top.exitCode, 0) << size;
+    EXPECT_EQ(PagingLine(top.body), Paging(kNoOlder, Link("@+19970101000000", "最新ページ"))) << size;
+    const std::string later = blog.Page("demo+sv+@+" + Key(8));
+    EXPECT_EQ(Topics(later), Titles(7, 1)) << size;
+    EXPECT_EQ(PagingLine(later), Paging(kNoOlder, Link("@+" + Key(8), "次ぺージ"))) << size;
+  }
   // A fourteen-character key that is no date starts at 2008/01/01: older than every article here.
   blog.Style("");
   const std::string bad = blog.Page("demo+sv+@+20261399999999");

@@ -87,12 +87,17 @@ TEST_F(SideMenuTest, TemplateChoiceCustomThenNamedThenBuiltIn) {
   m.Sys.USECUSTOMMENU = true;
   EXPECT_EQ(Cell(), (TStringList{kNavi, "CUSTOM", kCredit, "</td>"}));
 
-  // A custom menu or template with nothing in it falls back to the next choice.
+  // A custom menu or template that exists is used even when it holds nothing; only a missing
+  // file falls back to the next choice.
   Write(m.AccountFolder() + "custommenu.txt", " \r\n\r\n");
+  EXPECT_EQ(Cell(), (TStringList{kNavi, " ", "", kCredit, "</td>"}));
+  fs::remove(m.AccountFolder() + "custommenu.txt");
   EXPECT_EQ(Cell()[1], "NAMED");
   Write(m.TemplateFolder() + "nav.txt", "");
-  EXPECT_EQ(Cell().size(), builtIn.size());
+  EXPECT_EQ(Cell(), (TStringList{kNavi, kCredit, "</td>"}));
   m.Css.MENUTEMPNAME = "other";
+  EXPECT_EQ(Cell().size(), builtIn.size());
+  m.Css.MENUTEMPNAME = "Mine";  // the name must match exactly
   EXPECT_EQ(Cell().size(), builtIn.size());
 }
 
@@ -162,6 +167,17 @@ TEST_F(SideMenuTest, CategoryBoxLeavesHiddenCategoriesOut) {
       << box;
   m.Css.RSSVERSION = "1.0";
   EXPECT_NE(Box("<CATEGORY>").find("+rssl+c3\"><img src=\"./images/rss10long.gif\" alt=\"RSS1.0\""), std::string::npos);
+  m.Css.RSSVERSION = "2.0";
+  EXPECT_NE(Box("<CATEGORY>").find("+rssl20+c3\"><img src=\"./images/rss20long.gif\" alt=\"RSS2.0\""), std::string::npos);
+  // Only the exact versions have a feed, as in the page head.
+  for (const char* other : {"atom", "1.00", ""}) {
+    m.Css.RSSVERSION = other;
+    EXPECT_EQ(Box("<CATEGORY>"),
+              "▼<a href=\"./velm.exe?demo+sv+c1\">One(2)</a><br>\r\n"
+              "▼<a href=\"./velm.exe?demo+sv+c3\">Three(1)</a><br>\r\n"
+              "▼<a href=\"./velm.exe?demo+dv\">全ての記事(3)</a>")
+        << other;
+  }
 }
 
 TEST_F(SideMenuTest, FeedMarksWithAndWithoutTheirPictures) {
@@ -347,6 +363,14 @@ TEST_F(SubColumnTest, DefaultsUntilTheAccountHasItsBlocksOddFilesToo) {
   EXPECT_EQ(page[10], Box("ten"));
   EXPECT_EQ(page[11], Box("<br>"));
 
+  // Box numbers are plain decimal: a leading zero makes the line box text.
+  m.Sys.SIDEMENUMAX = 2;
+  Write(m.AccountFolder() + "sidemenu.txt",
+        "SIDEMENU1START\r\na\r\nSIDEMENU02START\r\nSIDEMENU1END\r\nSIDEMENU01START\r\nb\r\nSIDEMENU01END\r\n"
+        "SIDEMENU2START\r\nc\r\nSIDEMENU2END\r\n");
+  EXPECT_EQ(Column(), (TStringList{"<td class=\"subcell\">", Box("a\r\nSIDEMENU02START"), Box("c"), "</td>"}));
+
+  m.Sys.SIDEMENUMAX = 11;
   Write(m.AccountFolder() + "sidemenu.txt", std::string("\xff\0SIDEMENU1START\r\n", 18) +
                                                 "SIDEMENU99999999999999START\r\nSIDEMENU2START\r\n" +
                                                 std::string("\0", 1) + "\r\nSIDEMENU2END");
@@ -376,6 +400,7 @@ TEST_F(LinkPageTest, LinksOfTheNamedCategoryWithBanners) {
             MakeRecordLine({"k4", "http://four/", "Four", "other", "x"}) + "\r\n" +
             MakeRecordLine({"../k5", "http://five/", "Five", "友達", ""}) + "\r\n");
   Write(m.AccountImageFolder() + "k3.JPG", "jpg");
+  Write(m.AccountImageFolder() + "k3.gif", "gif");  // a ".jpg" banner wins
   Write(m.ImageFolder() + "k5.gif", "gif");  // outside the account's folder
 
   const std::string two = "<p><a href=\"http://two/\" target=\"_blank\">Two</a><br>about &quot;two&quot;</p>";

@@ -90,7 +90,7 @@ TEST(IndexSummary, AgreesWithWalkingEveryArticle) {
 TEST(IndexSummary, SavedFormRejectsAnythingElse) {
   TIndexSummary s;
   EXPECT_TRUE(s.Parse(""));
-  for (const char* bad : {"x", "7:2009/05", "7:2009/052:c1 1 3 4", "7:2009/052:c1 1 3 4\nrest", "7:2009/052:c1 2 3 4\n",
+  for (const char* bad : {"x", "7:2009/05", "7:2009/052:c1 1 3 4", "7:2009/052:c1 1 3 4\nrest", "4:20092:c1 1 3 4\n", "7:2009/052:c1 2 3 4\n",
                           "7:2009/052:c1 1 0 4\n", "7:2009/052:c1 1 3 5\n", "99:2009/05\n", "7:2009/052:c1 1 3 99999999999\n"})
     EXPECT_FALSE(s.Parse(bad)) << bad;
   EXPECT_TRUE(s.Parse("7:2009/052:c1 1 3 4\n0:0: 0 1 0\n"));

@@ -55,4 +55,23 @@ TEST_F(LinksTest, MissingAndBinaryFilesGiveNothing) {
   EXPECT_TRUE(Load(std::string("\0\x81\"\xff,\r\n\"", 8)).empty());
 }
 
+TEST_F(LinksTest, BannerPrefersJpgThenGifThenPng) {
+  EXPECT_EQ(FindLinkBanner(dir, "k1"), "");
+  std::ofstream(dir + "k1.png") << "png";
+  EXPECT_EQ(FindLinkBanner(dir, "k1"), "k1.png");
+  std::ofstream(dir + "k1.gif") << "gif";
+  EXPECT_EQ(FindLinkBanner(dir, "k1"), "k1.gif");
+  std::ofstream(dir + "k1.JPG") << "jpg";  // named as uploaded
+  EXPECT_EQ(FindLinkBanner(dir, "k1"), "k1.JPG");
+  EXPECT_EQ(FindLinkBanner(dir, "k"), "");
+
+  // An id that would leave the folder names no banner.
+  fs::create_directories(dir + "sub");
+  std::ofstream(dir + "sub/x.gif") << "gif";
+  std::ofstream(dir + ".gif") << "gif";
+  const std::string self = fs::path(dir).parent_path().filename().string();
+  for (const std::string& id : {std::string("sub/x"), "../" + self + "/k1", std::string(), std::string(".")})
+    EXPECT_EQ(FindLinkBanner(dir, id), "") << id;
+}
+
 }  // namespace

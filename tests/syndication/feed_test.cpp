@@ -241,6 +241,29 @@ TEST_F(Feed, ViewPasswordKeepsTheArticlesOut) {
   EXPECT_NE(Get("demo+rss20", "VIEWPASS-demo=pw").find("<item>"), std::string::npos);
 }
 
+TEST_F(Feed, DatesAreTheLastSavedTime) {
+  // The article date (field 2) orders the archives; feeds carry the last save (field 3).
+  inst.Write(kAcc + "cindex.txt",
+             MakeRecordLine({"c1", id1, "2007/01/05 13:04:05", "2007/01/05 13:04:05", "一月", "1"}) + "\r\n" +
+                 MakeRecordLine({"c1", id2, "2007/02/10 08:00:00", "2008/12/01 07:06:05", "二月", "1"}) + "\r\n" +
+                 MakeRecordLine({"c1", id5, "2007/03/15 23:59:59", "bad", "三月"}) + "\r\n");
+  auto lines = [&](const std::string& query, const std::string& open) {
+    TStringList out;
+    for (const std::string& line : SplitLines(Get(query)))
+      if (line.compare(0, open.size(), open) == 0) out.push_back(line);
+    return out;
+  };
+  EXPECT_EQ(lines("demo+rss", "    <dc:date>"),
+            (TStringList{"    <dc:date>badT+09:00</dc:date>", "    <dc:date>2008-12-01T07:06:05+09:00</dc:date>",
+                         "    <dc:date>2007-01-05T13:04:05+09:00</dc:date>"}));
+  EXPECT_EQ(lines("demo+rss20", "   <pubDate>"),
+            (TStringList{"   <pubDate>Tue,  1 Jan 2008 00:00:00 +0900</pubDate>",
+                         "   <pubDate>Mon,  1 Dec 2008 07:06:05 +0900</pubDate>",
+                         "   <pubDate>Fri,  5 Jan 2007 13:04:05 +0900</pubDate>"}));
+  EXPECT_EQ(lines("demo+atom+c1", " <updated>"), (TStringList{" <updated>2008-01-01T00:00:00+09:00</updated>"}));
+  EXPECT_EQ(lines("demo+atom", "   <updated>")[1], "   <updated>2008-12-01T07:06:05+09:00</updated>");
+}
+
 TEST_F(Feed, BodyIsUtf8WithCrLf) {
   TCGIRun r;
   r.query = "demo+rss20+c1";

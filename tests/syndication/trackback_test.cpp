@@ -147,8 +147,12 @@ TEST(TrackBackAnswer, ElementsWithoutRegardToCase) {
   EXPECT_EQ(message, "");
   ReadTrackBackAnswer("<error>0<message>no close", error, message);
   EXPECT_EQ(error + message, "");
-  ReadTrackBackAnswer("</error><error>2</error>", error, message);
+  // The first close tag of the body ends the text; one before the open tag gives nothing.
+  ReadTrackBackAnswer("<error>2</error></error><message>a<b>c</message></message>", error, message);
   EXPECT_EQ(error, "2");
+  EXPECT_EQ(message, "a<b>c");
+  ReadTrackBackAnswer("</error><error>2</error></MESSAGE><message>m</message>", error, message);
+  EXPECT_EQ(error + message, "");
 }
 
 TEST_F(TrackBack, ViewListsTheArticlesTrackbacksEscaped) {
