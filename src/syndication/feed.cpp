@@ -16,7 +16,7 @@ const char kRss10Namespace[] = "http://purl.org/rss/1.0/";
 const char kRdfNamespace[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 const char kDcNamespace[] = "http://purl.org/dc/elements/1.1/";
 const char kAtomNamespace[] = "http://www.w3.org/2005/Atom";
-const char kRss20Docs[] = "https://www.rssboard.org/rss-specification";
+const char kRss20Docs[] = "https://cyber.harvard.edu/rss/rss.html";
 
 // The bytes at [from, from + n) of s, or fewer where s is shorter.
 std::string Chars(const std::string& s, size_t from, size_t n) { return from < s.size() ? s.substr(from, n) : ""; }

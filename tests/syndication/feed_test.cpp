@@ -112,7 +112,7 @@ TEST_F(Feed, Rss20Document) {
                             "  <link>" + kUrl + "</link>",
                             "  <description>毎日の&quot;記録&quot;</description>",
                             "  <generator>Weblog System VELM 1.23</generator>",
-                            "  <docs>https://www.rssboard.org/rss-specification</docs>",
+                            "  <docs>https://cyber.harvard.edu/rss/rss.html</docs>",
                             "  <language>ja</language>"};
   TStringList d = head;
   d.insert(d.end(), {"  <item>", "   <title>三月の&amp;quot;花&amp;quot;</title>",
@@ -185,7 +185,7 @@ TEST_F(Feed, EmptyBlogWithoutTitleFile) {
                                     "  <title>No Title</title>", "  <link>" + kUrl + "</link>",
                                     "  <description></description>",
                                     "  <generator>Weblog System VELM 1.23</generator>",
-                                    "  <docs>https://www.rssboard.org/rss-specification</docs>",
+                                    "  <docs>https://cyber.harvard.edu/rss/rss.html</docs>",
                                     "  <language>ja</language>", " </channel>", "</rss>"}));
   const std::string rss = Get("demo+rssl");
   EXPECT_NE(rss.find("   <title>No Title</title>\r\n   <link>" + kUrl + "</link>\r\n   <description></description>\r\n"
