@@ -1,6 +1,7 @@
 // TWebModule1: the application module that lives for one request and owns its state.
 // Every command is an operation of it; operations live in the folder of their subsystem.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "gateway/cgi_request.h"
 #include "gateway/cgi_response.h"
 #include "store/index_summary.h"
+#include "store/links.h"
 #include "store/velmlib.h"
 #include "text/DString.h"
 
@@ -97,12 +99,13 @@ public:
   struct TSideMenuInput {
     TContentRefList Contents;    // public articles, newest first
     TIndexSummary Summary;       // their months and days; the per-category counts are in CategoryList
+    mutable std::optional<TLinkURLList> Links;  // url.link, read when first wanted
     TCommentList NewComments;    // newest comments, limit 10
     int CalendarYear = 0, CalendarMonth = 0;
   };
   void SideMenuCell(TStringList& page, const TSideMenuInput& in);  // <td class="navicell">...</td>
   void SubColumnCell(TStringList& page);                           // <td class="subcell">...</td>
-  void LinkPageCell(TStringList& page);                            // UL content cell: <td class="contentcell">...</td>
+  void LinkPageCell(TStringList& page, const TSideMenuInput& in);  // UL content cell: <td class="contentcell">...</td>
   // The calendar that replaces one "<CALENDAR ...>" tag (the tag text gives the colours).
   std::string CalendarHTML(const std::string& tag, int year, int month, const TIndexSummary& articles);
   // Photo choice for the side menu and the album: false when the blog has no photo.

@@ -140,16 +140,10 @@ std::string StartKey(const std::string& word) {
   return IsValidStamp(stamp) ? word : "20080101000000";
 }
 
-// The articles from the start key on, a page of them, and the links to the older and newer pages.
-void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<const TContentRef*>& list,
-                       const std::string& startKey, const std::string& categoryWord, const std::string& searchWord) {
-  size_t start = 0;
-  if (!startKey.empty())
-    for (size_t i = 0; i < list.size(); ++i)
-      if (PagingKeyOf(list[i]->date()) < startKey) {
-        start = i;
-        break;
-      }
+// A page of the list from `start` (the first article older than the paging key), and the links
+// to the older and newer pages.
+void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<const TContentRef*>& list, size_t start,
+                       const std::string& categoryWord, const std::string& searchWord) {
   TArticleDraw draw(m, TArticlePage::List);
   const TCSSValue& css = m.Css;
   // The articles of this page (all from the start when the page size is never reached), and
@@ -285,7 +279,7 @@ void ArticleListCell(TWebModule1& m, TStringList& page, const TContentRefList& c
     const std::string header = byDate ? "" : allCategories ? "default" : word;
     if ((header.empty() || IsSafeFileWord(header)) && FileExists(m.AccountFolder() + header + ".ched"))
       page.push_back(CategoryHeader(m.AccountFolder(), header));
-    RenderArticleList(m, page, list, startKey, word, searchWord);
+    RenderArticleList(m, page, list, start == SIZE_MAX ? 0 : start, word, searchWord);
   }
   page.push_back("</td>");
 }

@@ -138,7 +138,7 @@ int TWebModule1::DoLinkList(const TCommandEntry&) {
   page.push_back(TitleCell(*this));
   page.push_back(TableOpen(*this) + "<tr>");
   LayoutCells(*this, page, in, [&](TStringList& p) {
-    if (ViewPasswordOK()) LinkPageCell(p);
+    if (ViewPasswordOK()) LinkPageCell(p, in);
     else p.push_back(ViewPasswordCell());
   });
   page.push_back("</tr></table></div></body></html>");

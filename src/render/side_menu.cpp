@@ -101,6 +101,12 @@ private:
 };
 
 // The boxes of one side menu; each is built the first time a line asks for it.
+// The account's links, read once for the page (the menu box and the link page both show them).
+const TLinkURLList& LinksOf(const TWebModule1& m, const TWebModule1::TSideMenuInput& in) {
+  if (!in.Links) LoadLinkList(m.AccountFolder(), in.Links.emplace());
+  return *in.Links;
+}
+
 class TSideMenu {
 public:
   TSideMenu(TWebModule1& m, const TWebModule1::TSideMenuInput& in) : M(m), In(in) {
@@ -286,10 +292,8 @@ private:
   }
 
   std::string LinkBox() {
-    TLinkURLList links;
-    LoadLinkList(M.AccountFolder(), links);
     TStringList lines;
-    for (const auto& l : links)
+    for (const auto& l : LinksOf(M, In))
       lines.push_back(Marks.Link + "<a href=\"" + l.url + "\" target=\"_blank\">" + l.title + "</a><br>");
     return JoinLines(lines, kCrLf);
   }
@@ -414,13 +418,11 @@ void TWebModule1::SubColumnCell(TStringList& page) {
   page.push_back("</td>");
 }
 
-void TWebModule1::LinkPageCell(TStringList& page) {
+void TWebModule1::LinkPageCell(TStringList& page, const TSideMenuInput& in) {
   page.push_back("<td class=\"contentcell\">");
-  TLinkURLList links;
-  LoadLinkList(AccountFolder(), links);
   TStringList data;
   const std::string* name = nullptr;
-  for (const auto& l : links) {
+  for (const auto& l : LinksOf(*this, in)) {
     if (l.category != Arg3) continue;
     name = &l.category;
     std::string display = l.title;

@@ -108,51 +108,81 @@ bool SplitCanonical(std::string_view line, TFields& r) {
   return true;
 }
 
+// Splits one index line: the writers' form by position, other plain lines in place, anything
+// else through csv (the fields are then views into it).
+void SplitIndexLine(std::string_view line, TFields& r, TCSVList& csv) {
+  if (SplitCanonical(line, r) || SplitPlain(line, r)) return;
+  csv.SetLine(std::string(line));
+  r.count = std::min(csv.Count(), 7);
+  for (int i = 0; i < r.count; ++i) r.f[i] = csv.Item(i);
+}
+
+// The index lines of a text from the last to the first (lines end in CR LF, LF or CR, as the
+// line readers split them), split into fields (valid until the next line).
+class TBackwardIndex {
+public:
+  explicit TBackwardIndex(std::string_view text) : FText(text), FEnd(text.size()), FStop(text.size()) {}
+  // The next line's fields; false after the first line.
+  bool Next(TFields& r) {
+    for (;;) {
+      size_t from, to;
+      if (!NextLine(from, to)) return false;
+      if (to <= from) continue;  // an empty line holds no fields
+      SplitIndexLine(FText.substr(from, to - from), r, FCsv);
+      return true;
+    }
+  }
+
+private:
+  // Within the stretch up to an LF, lone CRs end lines too.
+  bool NextLine(size_t& from, size_t& to) {
+    const char* const b = FText.data();
+    if (FInStretch) {
+      if (const char* cr = FStop > FStart ? static_cast<const char*>(::memrchr(b + FStart, '\r', FStop - FStart))
+                                          : nullptr) {
+        from = static_cast<size_t>(cr - b) + 1;
+        to = FStop;
+        FStop = static_cast<size_t>(cr - b);
+        return true;
+      }
+      FInStretch = false;
+      from = FStart;
+      to = FStop;
+      return true;
+    }
+    if (FDone) return false;
+    const char* lf = FEnd ? static_cast<const char*>(::memrchr(b, '\n', FEnd)) : nullptr;
+    FStart = lf ? static_cast<size_t>(lf - b) + 1 : 0;
+    FStop = FEnd > FStart && b[FEnd - 1] == '\r' ? FEnd - 1 : FEnd;
+    if (lf) FEnd = static_cast<size_t>(lf - b);
+    else FDone = true;
+    FInStretch = true;
+    return NextLine(from, to);
+  }
+
+  std::string_view FText;
+  size_t FEnd, FStart = 0, FStop;
+  bool FInStretch = false, FDone = false;
+  TCSVList FCsv;
+};
+
+// The whole index read into memory, walked from its last line.
 class TIndexWalk {
 public:
   explicit TIndexWalk(const std::string& accountFolder) {
     LoadTextFromFile(accountFolder + kIndexFile, FText);
-    FLone = HasLoneCr();
-    if (FLone) {
-      FLines = SplitLines(FText);
-      FAt = FLines.size();
-    } else {
-      FDone = FText.empty();
-      FAt = !FText.empty() && FText.back() == '\n' ? FText.size() - 1 : FText.size();  // no line after a final break
-    }
+    FWalk = std::make_unique<TBackwardIndex>(FText);
   }
   // The previous line (walking from the last towards the first); false at the start.
-  bool Prev(TFields& r) {
-    std::string_view line;
-    if (FLone) {
-      if (FAt == 0) return false;
-      line = FLines[--FAt];
-    } else {
-      if (FDone) return false;
-      // FAt is the end of the line to read: the size, or the LF that ends it.
-      size_t end = FAt;
-      if (end > 0 && FText[end - 1] == '\r') --end;
-      const void* hit = FAt == 0 ? nullptr : ::memrchr(FText.data(), '\n', FAt);
-      const size_t lf = hit ? static_cast<size_t>(static_cast<const char*>(hit) - FText.data()) : std::string::npos;
-      const size_t begin = lf == std::string::npos ? 0 : lf + 1;
-      line = std::string_view(FText).substr(begin, end - begin);
-      if (lf == std::string::npos) FDone = true;
-      else FAt = lf;
-    }
-    Split(line, r);
-    return true;
-  }
+  bool Prev(TFields& r) { return FWalk->Next(r); }
 
-  size_t LineCount() const {
-    if (FLone) return FLines.size();
-    size_t n = 1;
-    for (const char* p = FText.data(), *e = p + FText.size(); (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(e - p)))); ++p) ++n;
-    return n;
+  size_t LineCount() const {  // at least the number of lines
+    return static_cast<size_t>(std::count(FText.begin(), FText.end(), '\n')) + 1;
   }
   // The last index line whose article id is id: only the lines that hold the id are split.
   bool FindLast(const std::string& id, TFields& r) {
     if (id.empty()) return false;
-    if (FLone) {
+    if (HasLoneCr()) {
       while (Prev(r))
         if (IsIndexLine(r) && r[1] == id) return true;
       return false;
@@ -169,7 +199,7 @@ public:
       const void* next = std::memchr(d + *it, '\n', FText.size() - *it);
       size_t end = next ? static_cast<size_t>(static_cast<const char*>(next) - d) : FText.size();
       if (end > begin && d[end - 1] == '\r') --end;
-      Split(std::string_view(FText).substr(begin, end - begin), r);
+      SplitIndexLine(std::string_view(FText).substr(begin, end - begin), r, FCsv);
       if (IsIndexLine(r) && r[1] == id) return true;
     }
     return false;
@@ -181,16 +211,8 @@ private:
       if (i + 1 >= FText.size() || FText[i + 1] != '\n') return true;
     return false;
   }
-  void Split(std::string_view line, TFields& r) {
-    if (SplitPlain(line, r)) return;
-    FCsv.SetLine(std::string(line));
-    r.count = std::min(FCsv.Count(), 7);
-    for (int i = 0; i < r.count; ++i) r.f[i] = FCsv.Item(i);
-  }
   std::string FText;
-  TStringList FLines;
-  bool FLone = false, FDone = false;
-  size_t FAt = 0;
+  std::unique_ptr<TBackwardIndex> FWalk;
   TCSVList FCsv;
 };
 
@@ -324,27 +346,6 @@ void LoadContentList(const std::string& accountFolder, const std::string& catego
         }
     list.push_back(ContentOf(r));
   }
-}
-
-void LoadNewestContentList(const std::string& accountFolder, const std::string& categoryFilter,
-                           const TCategoryList& categories, size_t limit, TContentList& list) {
-  list.clear();
-  if (limit == 0) return;
-  TFields r;
-  TCSVList csv;
-  WalkLinesBackward(accountFolder + kIndexFile, [&](const std::string& line) {
-    if (!SplitPlain(line, r)) {
-      csv.SetLine(line);
-      r.count = std::min(csv.Count(), 7);
-      for (int i = 0; i < r.count; ++i) r.f[i] = csv.Item(i);
-    }
-    if (!Selected(r, categoryFilter, false, "")) return TWalk::Next;
-    if (std::any_of(categories.begin(), categories.end(),
-                    [&](const TCategoryData& k) { return !k.visible && k.id == r[0]; }))
-      return TWalk::Next;
-    list.push_back(ContentOf(r));
-    return list.size() < limit ? TWalk::Next : TWalk::Stop;
-  });
 }
 
 void LoadPhotoContentList(const std::string& accountFolder, const std::string& categoryFilter,
@@ -512,16 +513,19 @@ TContentIndex ToContentIndex(const TContentRef& r) {
 }
 
 namespace {
-// The ref of five fields; fields that are not evenly spaced are copied together to the spill.
-TContentRef MakeRef(const std::string_view (&f)[5], bool visible, std::deque<std::string>& spill) {
+// The ref of five fields: in place when they lie evenly spaced within `text` (which outlives the
+// ref), else copied together to the spill.
+TContentRef MakeRef(const std::string_view (&f)[5], bool visible, std::string_view text,
+                    std::deque<std::string>& spill) {
   TContentRef ref;
   ref.visible = visible;
   for (int i = 0; i < 5; ++i) ref.len[i] = static_cast<uint32_t>(f[i].size());
   const char* const first = f[0].data();
   const ptrdiff_t gap = f[1].data() - (first + f[0].size());
-  bool even = gap >= 0 && gap < 256;
+  bool even = !text.empty() && first >= text.data() && f[4].data() + f[4].size() <= text.data() + text.size() &&
+              gap >= 0 && gap < 256;
   for (int i = 1; i < 4 && even; ++i) even = f[i + 1].data() == f[i].data() + f[i].size() + gap;
-  if (even && first) {
+  if (even) {
     ref.at = first;
     ref.gap = static_cast<uint8_t>(gap);
     return ref;
@@ -531,60 +535,6 @@ TContentRef MakeRef(const std::string_view (&f)[5], bool visible, std::deque<std
   ref.at = s.data();
   return ref;
 }
-
-// The index lines of a text from the last to the first (lines end in CR LF, LF or CR, as the
-// line readers split them), split into fields; fields that only TCSVList splits go to `spill`.
-class TBackwardIndex {
-public:
-  explicit TBackwardIndex(std::string_view text) : FText(text), FEnd(text.size()), FStop(text.size()) {}
-  // The next line's fields; false after the first line.
-  bool Next(TFields& r, std::deque<std::string>& spill) {
-    for (;;) {
-      size_t from, to;
-      if (!NextLine(from, to)) return false;
-      if (to <= from) continue;  // an empty line holds no fields
-      const std::string_view line = FText.substr(from, to - from);
-      if (!SplitCanonical(line, r) && !SplitPlain(line, r)) {
-        FCsv.SetLine(std::string(line));
-        r.count = std::min(FCsv.Count(), 7);
-        for (int i = 0; i < r.count; ++i) r.f[i] = spill.emplace_back(FCsv.Item(i));
-      }
-      return true;
-    }
-  }
-
-private:
-  // Within the stretch up to an LF, lone CRs end lines too.
-  bool NextLine(size_t& from, size_t& to) {
-    const char* const b = FText.data();
-    if (FInStretch) {
-      if (const char* cr = FStop > FStart ? static_cast<const char*>(::memrchr(b + FStart, '\r', FStop - FStart))
-                                          : nullptr) {
-        from = static_cast<size_t>(cr - b) + 1;
-        to = FStop;
-        FStop = static_cast<size_t>(cr - b);
-        return true;
-      }
-      FInStretch = false;
-      from = FStart;
-      to = FStop;
-      return true;
-    }
-    if (FDone) return false;
-    const char* lf = FEnd ? static_cast<const char*>(::memrchr(b, '\n', FEnd)) : nullptr;
-    FStart = lf ? static_cast<size_t>(lf - b) + 1 : 0;
-    FStop = FEnd > FStart && b[FEnd - 1] == '\r' ? FEnd - 1 : FEnd;
-    if (lf) FEnd = static_cast<size_t>(lf - b);
-    else FDone = true;
-    FInStretch = true;
-    return NextLine(from, to);
-  }
-
-  std::string_view FText;
-  size_t FEnd, FStart = 0, FStop;
-  bool FInStretch = false, FDone = false;
-  TCSVList FCsv;
-};
 
 const char kSummaryFile[] = "cindex.sum";
 const char kSummaryHead[] = "VSUM1 ";
@@ -599,13 +549,10 @@ TIndexSummary SummaryOf(const std::string& accountFolder, const TMappedFile& ind
       s.Parse(std::string_view(saved).substr(head.size())))
     return s;
   s = TIndexSummary();
-  std::deque<std::string> spill;
   TBackwardIndex walk(index.Text());
   TFields r;
-  while (walk.Next(r, spill)) {
+  while (walk.Next(r))
     if (Selected(r, "", true, "")) s.Add(r[0], r[2], !(r.count == 6 && r[5] == "0"));
-    spill.clear();
-  }
   if (!TooFreshToDerive(index.Stamp().ModifiedNs)) SaveDerivedFile(accountFolder + kSummaryFile, head + s.Serialize());
   return s;
 }
@@ -614,7 +561,7 @@ TIndexSummary SummaryOf(const std::string& accountFolder, const TMappedFile& ind
 struct TRefStore {
   TMappedFile index;
   std::deque<TContentRef> items;
-  std::deque<std::string> spill;  // fields of lines that do not lie evenly spaced in the index
+  std::deque<std::string> spill;  // fields that do not lie evenly spaced in the index
   TContentList contents;          // the list a list of views was made of
   std::unique_ptr<TBackwardIndex> walk;  // none: every element is read
   std::vector<std::string> hiddenCategories;
@@ -623,11 +570,11 @@ struct TRefStore {
   bool ReadMore() {
     if (!walk) return false;
     TFields r;
-    while (walk->Next(r, spill)) {
+    while (walk->Next(r)) {
       if (!Selected(r, "", includeHidden, "")) continue;
       if (std::find(hiddenCategories.begin(), hiddenCategories.end(), r[0]) != hiddenCategories.end()) continue;
       const std::string_view f[5] = {r[0], r[1], r[2], r[3], r[4]};
-      items.push_back(MakeRef(f, !(r.count == 6 && r[5] == "0"), spill));
+      items.push_back(MakeRef(f, !(r.count == 6 && r[5] == "0"), index.Text(), spill));
       return true;
     }
     walk.reset();
@@ -656,7 +603,7 @@ TContentRefList TContentRefList::Of(TContentList contents) {
   store->contents = std::move(contents);
   for (const TContentIndex& c : store->contents) {
     const std::string_view f[5] = {c.category, c.id, c.date, c.update, c.title};
-    store->items.push_back(MakeRef(f, c.visible, store->spill));
+    store->items.push_back(MakeRef(f, c.visible, {}, store->spill));
   }
   TContentRefList list;
   list.FStore = std::move(store);
@@ -677,4 +624,18 @@ void LoadContentRefs(const std::string& accountFolder, bool includeHiddenCategor
     summary->KeepShown(categories, includeHiddenCategories, includeHidden);
   }
   list.FStore = std::move(store);
+}
+
+void LoadNewestContentList(const std::string& accountFolder, const std::string& categoryFilter,
+                           const TCategoryList& categories, size_t limit, TContentList& list) {
+  list.clear();
+  if (limit == 0) return;
+  TCategoryList shown = categories;
+  TContentRefList refs;
+  LoadContentRefs(accountFolder, false, false, refs, shown, nullptr);
+  for (const TContentRef& r : refs) {
+    if (!categoryFilter.empty() && r.category() != categoryFilter) continue;
+    list.push_back(ToContentIndex(r));
+    if (list.size() >= limit) break;
+  }
 }

@@ -14,7 +14,7 @@ void LoadContentList(const std::string& accountFolder, const std::string& catego
                      bool includeHiddenCategories, bool countPerCategory, bool includeHidden,
                      TContentList& list, TCategoryList& categories, const std::string& dateFilter);
 // The newest `limit` articles that LoadContentList selects without hidden categories and
-// articles; the walk from the end stops there, so the cost does not grow with the index.
+// articles; the lazy list from the end stops there, so the cost does not grow with the index.
 void LoadNewestContentList(const std::string& accountFolder, const std::string& categoryFilter,
                            const TCategoryList& categories, size_t limit, TContentList& list);
 void LoadPhotoContentList(const std::string& accountFolder, const std::string& categoryFilter,

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -272,18 +271,6 @@ bool ParseHex(const char* p, int width, long long& v) {
   return true;
 }
 
-bool ReadExactly(int fd, char* p, size_t n, off_t at) {
-  while (n > 0) {
-    const ssize_t r = ::pread(fd, p, n, at);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-    at += r;
-  }
-  return true;
-}
-
 // Builds comment.idx from the locked comment.txt.
 bool BuildCommentIndex(const std::string& accountFolder, const TLockedFile& file) {
   struct TArticle {
@@ -342,7 +329,7 @@ public:
     char rec[kRecord];
     while (lo < hi) {
       const long long mid = (lo + hi) / 2;
-      if (!ReadExactly(FFd, rec, kRecord, static_cast<off_t>(kIndexHead + mid * kRecord))) return false;
+      if (!ReadAt(FFd, rec, kRecord, static_cast<off_t>(kIndexHead + mid * kRecord))) return false;
       const int cmp = memcmp(rec, id.data(), 40);
       if (cmp == 0) {
         long long shown, all, first;
@@ -363,7 +350,7 @@ public:
     if (r.all <= 0) return true;
     std::string bytes(static_cast<size_t>(r.all) * kOffset, '\0');
     const off_t at = static_cast<off_t>(kIndexHead + FArticles * kRecord + r.first * kOffset);
-    if (!ReadExactly(FFd, bytes.data(), bytes.size(), at)) return false;
+    if (!ReadAt(FFd, bytes.data(), bytes.size(), at)) return false;
     for (int i = 0; i < r.all; ++i) {
       long long v;
       if (!ParseHex(bytes.data() + static_cast<size_t>(i) * kOffset, 15, v)) return false;
@@ -378,7 +365,7 @@ private:
     FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (FFd < 0) return false;
     char head[kIndexHead];
-    if (!ReadExactly(FFd, head, kIndexHead, 0)) return false;
+    if (!ReadAt(FFd, head, kIndexHead, 0)) return false;
     const std::string h(head, kIndexHead);
     const std::string want = IndexHeader(st, 0, 0);
     // The stamp part must match; the counts follow it.

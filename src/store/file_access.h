@@ -1,6 +1,8 @@
 // The one door to the data files: the file access rule (lock, retry every 500 ms,
 // 101 tries) and the locked atomic rewrite.
 #pragma once
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -69,6 +71,10 @@ bool AppendLineUnlessFound(const std::string& path, const std::string& line,
 // own bytes; Stop or Found ends the walk. A missing file walks no line and gives true; false when
 // the lock could not be had or a read failed.
 bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk);
+
+// Reads exactly `size` bytes of an open file at offset `at` (retrying interrupted reads); false
+// when the file ends first or a read fails.
+bool ReadAt(int fd, char* data, size_t size, off_t at);
 
 // Which file a path named when it was read.
 struct TFileStamp {

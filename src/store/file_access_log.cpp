@@ -67,17 +67,6 @@ int OpenLocked(const std::string& path, int flags, int op, bool& missing) {
   return -1;
 }
 
-bool ReadAt(int fd, char* data, size_t size, off_t at) {
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, data, size, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    at += n;
-  }
-  return true;
-}
 
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -122,6 +111,18 @@ bool WalkBackwards(int fd, off_t size, const std::function<TWalk(const std::stri
 }
 
 }  // namespace
+
+bool ReadAt(int fd, char* data, size_t size, off_t at) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, data, size, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    at += n;
+  }
+  return true;
+}
 
 bool AppendLineUnlessFound(const std::string& path, const std::string& line,
                            const std::function<TWalk(const std::string& line)>& walk, bool* found) {
