@@ -4,38 +4,51 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include "app/Unit1.h"
-
-class TModuleFixture {
-public:
-  explicit TModuleFixture(const std::string& root)
-      : FIn(std::fopen("/dev/null", "r")), FRequest(1, FArgv, FIn), FResponse("HTTP/1.1"),
-        Module(FRequest, FResponse) {
-    Module.ExeFolder = root;
-    Module.Sys.DATAFOLDER = root + "data/";
-    Module.Account.LoginName = "owner";
-    Module.Account.Password = "secret";
-    Module.Account.Id = "demo";
-    Module.AccountWord = "demo";
-  }
-  ~TModuleFixture() { std::fclose(FIn); }
-  TCGIResponse& Response() { return FResponse; }
-
-private:
-  char FName[9] = "velm.exe";
-  char* FArgv[2] = {FName, nullptr};
-  FILE* FIn;
-  TCGIRequest FRequest;
-  TCGIResponse FResponse;
-
-public:
-  TWebModule1 Module;
-};
 
 inline std::string MakeTempFolder(const char* prefix) {
   std::string tmpl = std::string("/tmp/") + prefix + "-XXXXXX";
   return std::string(mkdtemp(tmpl.data())) + "/";
 }
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Account "demo" (login "owner") with its folders made in `root`, or in a temporary folder removed
+// with the fixture when none is given. A request body is read as a posted form.
+class TModuleFixture {
+  const bool FOwnRoot;
+  std::string FBody;
+  char FName[9] = "velm.exe";
+  char* FArgv[2] = {FName, nullptr};
+  FILE* FIn;
+  TCGIRequest FRequest;
+  TCGIResponse FResponse{"HTTP/1.1"};
+  static FILE* Open(std::string& body) {
+    if (body.empty()) return std::fopen("/dev/null", "r");
+    setenv("CONTENT_LENGTH", std::to_string(body.size()).c_str(), 1);
+    return fmemopen(body.data(), body.size(), "r");
+  }
+
+public:
+  const std::string Root;
+  TWebModule1 Module{FRequest, FResponse};
+  explicit TModuleFixture(const std::string& root = "", const std::string& body = "")
+      : FOwnRoot(root.empty()), FBody(body), FIn(Open(FBody)), FRequest(1, FArgv, FIn),
+        Root(FOwnRoot ? MakeTempFolder("velm-module") : root) {
+    unsetenv("CONTENT_LENGTH");
+    Module.ExeFolder = Root;
+    Module.Sys.DATAFOLDER = Root + "data/";
+    Module.Account.LoginName = "owner", Module.Account.Password = "secret";
+    Module.Account.Id = Module.AccountWord = "demo";
+    for (const auto& d : {Module.AccountFolder(), Module.AccountImageFolder(), Module.TemplateFolder()})
+      std::filesystem::create_directories(d);
+  }
+  ~TModuleFixture() {
+    std::fclose(FIn);
+    if (FOwnRoot) std::filesystem::remove_all(Root);
+  }
+};

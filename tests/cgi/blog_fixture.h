@@ -6,6 +6,7 @@
 
 #include "cgi_harness.h"
 #include "store/articles.h"
+#include "text/DString.h"
 
 class TBlogFixture {
 public:
@@ -13,13 +14,12 @@ public:
   const std::string Dir = "velmsystem/owner/";
 
   void Category(const std::string& id, const std::string& name, bool shown = true) {
-    Categories += "\"" + id + "\",\"" + name + "\",\"" + (shown ? "1" : "0") + "\"\r\n";
-    Inst.Write(Dir + "category.txt", Categories);
+    Inst.Write(Dir + "category.txt", Categories += "\"" + id + "\",\"" + name + "\",\"" + (shown ? "1" : "0") + "\"\r\n");
   }
   // Articles go in the order of their dates, oldest first, as the index keeps them.
-  std::string Article(const std::string& category, const std::string& date, const std::string& title,
-                      const std::string& body, bool visible = true, const std::string& update = "") {
-    const std::string id = ArticleIdOf(date);
+  std::string Article(const std::string& category, const std::string& date, const std::string& title, const std::string& body,
+                      bool visible = true, const std::string& update = "", std::string id = "") {
+    if (id.empty()) id = ArticleIdOf(date);
     Index += "\"" + category + "\",\"" + id + "\",\"" + date + "\",\"" + (update.empty() ? date : update) + "\",\"" +
              title + "\",\"" + (visible ? "1" : "0") + "\"\r\n";
     Inst.Write(Dir + "cindex.txt", Index);
@@ -34,6 +34,7 @@ public:
     Inst.Write(Dir + "comment.txt", Comments);
   }
   void Style(const std::string& lines) { Inst.Write(Dir + "style.txt", lines); }
+  void Ini(const std::string& lines) { Inst.Write("velm.ini", "CHARSET=shift_jis\r\nSYSTEMURL=http://127.0.0.1/\r\n" + lines); }
 
   TCGIResult Run(const std::string& query, const std::string& body = "", const std::string& cookie = "") const {
     TCGIRun r;
@@ -53,20 +54,16 @@ private:
 };
 
 inline bool Has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
-
-// The text between the first `from` and the first `to` after it, both included; "" when missing.
-inline std::string Between(const std::string& s, const std::string& from, const std::string& to) {
-  const size_t a = s.find(from);
-  if (a == std::string::npos) return "";
-  const size_t b = s.find(to, a + from.size());
-  return b == std::string::npos ? "" : s.substr(a, b + to.size() - a);
+inline bool StartsWith(const std::string& s, const std::string& start) { return s.compare(0, start.size(), start) == 0; }
+inline bool EndsWith(const std::string& s, const std::string& end) {
+  return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
+inline std::string Stamp(int day) { return "2026/11/" + TwoDigits(day) + " 10:00:00"; }
 
 // The content cell of a page: from its opening line to the end of the cell.
 inline std::string ContentCell(const std::string& page) {
   const size_t a = page.find("<td class=\"contentcell\">");
-  if (a == std::string::npos) return "";
-  const size_t b = page.find("\r\n</td>\r\n", a);
+  const size_t b = a == std::string::npos ? a : page.find("\r\n</td>\r\n", a);
   return b == std::string::npos ? "" : page.substr(a, b + 9 - a);
 }
 
@@ -74,9 +71,7 @@ inline std::string ContentCell(const std::string& page) {
 inline std::vector<std::string> Topics(const std::string& page) {
   std::vector<std::string> out;
   const std::string open = "<span class=\"logtopic\">";
-  for (size_t p = page.find(open); p != std::string::npos; p = page.find(open, p + 1)) {
-    const size_t s = p + open.size();
-    out.push_back(page.substr(s, page.find("</span>", s) - s));
-  }
+  for (size_t p = page.find(open); p != std::string::npos; p = page.find(open, p + 1))
+    out.push_back(page.substr(p + open.size(), page.find("</span>", p) - p - open.size()));
   return out;
 }

@@ -1,74 +1,82 @@
-// Reading the demo blog in Chromium: top page, older pages, a single article, a category,
-// the month and day archives. Expected lists come from the data files themselves.
+// Reading the demo blog in Chromium through lighttpd: the top page, an older page, a single article,
+// a category, and a day from a month's calendar. Expected lists come from the data files themselves.
 //   node tests/e2e/browse.mjs path/to/velm.exe
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
-import crypto from 'node:crypto';
+import { spawn, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
-import { chromiumOptions, startSite } from './velm_site.mjs';
 
 const velmExe = process.argv[2];
-const artifacts = path.join(path.dirname(new URL(import.meta.url).pathname), 'artifacts');
+const here = path.dirname(new URL(import.meta.url).pathname);
+const repo = path.resolve(here, '../..');
+let root, port, server, browser, page, blog;
+const problems = [];
+const at = (rel) => path.join(root, rel);
+const url = (q) => `http://127.0.0.1:${port}/velm.exe?${q}`;
+const sjis = (rel) => new TextDecoder('shift_jis').decode(fs.readFileSync(at(rel)));
 
-// A record line: quoted fields separated by commas (the store never doubles quotes).
-function fields(line) {
-  const out = [];
-  const re = /"((?:[^"]|"")*)"|([^",\s]+)/g;
-  let m;
-  while ((m = re.exec(line)) !== null) out.push(m[1] !== undefined ? m[1].replaceAll('""', '"') : m[2]);
-  return out;
+// A temporary installation with the demo blog, served by lighttpd on a free loopback port.
+async function startSite() {
+  root = fs.mkdtempSync(path.join(os.tmpdir(), 'velm-e2e-'));
+  port = await new Promise((resolve) => {
+    const srv = net.createServer().listen(0, '127.0.0.1', () => { const p = srv.address().port; srv.close(() => resolve(p)); });
+  });
+  for (const d of ['images/demo', 'template', 'log', 'velmsystem/demo']) fs.mkdirSync(at(d), { recursive: true });
+  fs.copyFileSync(velmExe, at('velm.exe'));
+  fs.chmodSync(at('velm.exe'), 0o755);
+  const ini = fs.readFileSync(path.join(repo, 'deploy/velm.ini'), 'latin1').replace(/^SYSTEMURL=.*$/m, `SYSTEMURL=http://127.0.0.1:${port}/`);
+  fs.writeFileSync(at('velm.ini'), ini.replace(/\r?\n/g, '\r\n'), 'latin1');
+  fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
+  execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
+  const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
+  fs.writeFileSync(at('lighttpd.conf'), conf);
+  server = spawn('/usr/sbin/lighttpd', ['-D', '-f', at('lighttpd.conf')], { stdio: 'inherit' });
+  for (let tries = 0; !(await fetch(`http://127.0.0.1:${port}/log/`).then(() => true, () => false)); tries += 1) {
+    if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
+    await new Promise((r) => setTimeout(r, 100));
+  }
 }
-const records = (text) => text.split('\r\n').filter((l) => l !== '').map(fields);
+
+// Record lines: quoted fields separated by commas.
+const records = (text) => text.split('\r\n').filter((l) => l !== '').map((l) => [...l.matchAll(/"((?:[^"]|"")*)"|([^",\s]+)/g)]
+  .map((m) => (m[1] !== undefined ? m[1].replaceAll('""', '"') : m[2])));
 const unescape = (s) => s.replaceAll('&lt;', '<').replaceAll('&gt;', '>').replaceAll('&quot;', '"').replaceAll('&amp;', '&');
 const monthOf = (date) => date.slice(0, 4) + date.slice(5, 7);
 const dayOf = (date) => monthOf(date) + date.slice(8, 10);
 
-let site;
-let browser;
-let page;
-const problems = [];
-let blog;
-
 function loadBlog() {
-  const dir = 'velmsystem/demo/';
-  const categories = records(site.sjis(dir + 'category.txt')).filter((f) => f.length >= 2)
+  const categories = records(sjis('velmsystem/demo/category.txt')).filter((f) => f.length >= 2)
     .map((f) => ({ id: f[0], name: unescape(f[1]), shown: f.length === 2 || f[2] === '1' }));
-  const hiddenCategory = new Set(categories.filter((c) => !c.shown).map((c) => c.id));
-  const all = records(site.sjis(dir + 'cindex.txt')).filter((f) => f.length === 5 || f.length === 6)
+  const hidden = new Set(categories.filter((c) => !c.shown).map((c) => c.id));
+  const all = records(sjis('velmsystem/demo/cindex.txt')).filter((f) => f.length === 5 || f.length === 6)
     .map((f) => ({ category: f[0], id: f[1], date: f[2], title: unescape(f[4]), visible: f.length === 5 || f[5] !== '0' }))
     .reverse();
-  const articles = all.filter((a) => a.visible && !hiddenCategory.has(a.category));
-  const comments = records(site.sjis(dir + 'comment.txt')).filter((f) => f.length >= 6 && f.length <= 8)
-    .map((f) => ({ article: f[1], name: f[4], text: unescape(f[5].split('<br>')[0]), waiting: f.length >= 7 && f[6] === '1' }));
-  const title = site.sjis(dir + 'title.txt').split('\r\n')[0];
-  return { title, categories, all, articles, comments };
+  const articles = all.filter((a) => a.visible && !hidden.has(a.category));
+  return { title: sjis('velmsystem/demo/title.txt').split('\r\n')[0], categories, all, articles };
 }
 
 async function open(query) {
-  const response = await page.goto(site.url(query));
+  const response = await page.goto(url(query));
   assert.equal(response.status(), 200, query);
   return response;
 }
-
 const topics = () => page.locator('.logtopic').allInnerTexts();
-
-async function follow(locator) {
-  await Promise.all([page.waitForNavigation(), locator.click()]);
-}
-
-async function assertImagesLoaded() {
-  const broken = await page.$$eval('img', (imgs) => imgs.filter((i) => !i.complete || i.naturalWidth === 0).map((i) => i.src));
-  assert.deepEqual(broken, [], 'pictures that did not load');
-}
+const follow = (locator) => Promise.all([page.waitForNavigation(), locator.click()]);
+const ofCategory = (id) => blog.articles.filter((a) => a.category === id);
 
 describe('demo blog in the browser', () => {
   before(async () => {
     assert.ok(velmExe && fs.existsSync(velmExe), 'usage: node browse.mjs velm.exe');
-    site = await startSite(velmExe);
+    await startSite();
     blog = loadBlog();
-    browser = await chromium.launch(chromiumOptions());
+    assert.ok(blog.articles.length > 10 && blog.all.length > blog.articles.length, 'several pages, some hidden articles');
+    assert.ok(blog.categories.some((c) => !c.shown), 'one category is hidden');
+    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: ['--headless', '--no-sandbox',
+      '--disable-gpu', '--disable-background-networking', '--disable-quic', '--no-first-run', '--disable-component-update', '--disable-sync'] });
     page = await browser.newPage({ viewport: { width: 1024, height: 900 } });
     page.on('console', (msg) => {
       // The browser's own look for /favicon.ico is not the blog's doing.
@@ -80,60 +88,40 @@ describe('demo blog in the browser', () => {
   });
 
   after(async () => {
-    if (browser) await browser.close();
-    if (site) site.stop();
+    await browser?.close();
+    server?.kill('SIGTERM');
+    if (root) fs.rmSync(root, { recursive: true, force: true });
   });
 
-  it('the demo data has what the pages below need', () => {
-    assert.ok(blog.articles.length > 10, 'enough public articles for several pages');
-    assert.ok(blog.all.length > blog.articles.length, 'some articles are hidden');
-    assert.ok(blog.categories.some((c) => !c.shown), 'one category is hidden');
-    assert.ok(blog.comments.some((c) => c.waiting) && blog.comments.some((c) => !c.waiting));
-    for (const name of ['cindex.txt', 'category.txt', 'comment.txt', 'title.txt', 'style.txt', 'url.link', 'trackback.txt']) {
-      const bytes = fs.readFileSync(path.join(site.root, 'velmsystem/demo', name)).toString('latin1');
-      assert.ok(bytes.endsWith('\r\n') && !/[^\r]\n/.test(bytes), `${name}: CR LF lines`);
-    }
-    let pictures = 0;
-    for (const a of blog.all) {
-      assert.equal(a.id, crypto.createHash('sha1').update(a.date, 'latin1').digest('hex'), `id of ${a.date}`);
-      const iix = path.join(site.root, 'velmsystem/demo', `${a.id}.iix`);
-      if (!fs.existsSync(iix)) continue;
-      records(fs.readFileSync(iix, 'latin1')).forEach(([name], n) => {
-        assert.match(name, new RegExp(`^${a.id}-${n + 1}\\.(jpg|JPG|png)$`));
-        assert.ok(fs.statSync(path.join(site.root, 'images/demo', name)).size > 100, name);
-        pictures += 1;
-      });
-    }
-    assert.ok(pictures >= 5, 'articles with pictures');
-  });
-
-  it('shows the newest articles on the top page, in Shift_JIS', async () => {
+  it('shows the top page in Shift_JIS with its calendar and categories', async () => {
     const response = await open('demo');
     assert.match(response.headers()['content-type'] ?? '', /^text\/html/);
     assert.equal(await page.evaluate(() => document.characterSet), 'Shift_JIS');
-    assert.equal(await page.getAttribute('meta[http-equiv="content-type"]', 'content'), 'text/html; charset=shift_jis');
     assert.equal(await page.title(), blog.title);
     assert.deepEqual(await topics(), blog.articles.slice(0, 5).map((a) => a.title));
     const text = await page.innerText('body');
     for (const a of blog.all.filter((x) => !blog.articles.includes(x))) assert.ok(!text.includes(a.title), `hidden: ${a.title}`);
-    await assertImagesLoaded();
-    fs.mkdirSync(artifacts, { recursive: true });
-    await page.screenshot({ path: path.join(artifacts, 'browse-top.png'), fullPage: true });
+    const calendar = page.locator('.ctable');
+    assert.ok(await calendar.isVisible(), 'calendar shown');
+    assert.match((await calendar.innerText()).replace(/\s/g, ''), /^<<\d{4}\/\d\d>>日月火水木金土.*\d{4}\/\d\d\/\d\d\([日月火水木金土]\)$/);
+    for (const c of blog.categories) {
+      const link = page.locator(`a[href="./velm.exe?demo+sv+${c.id}"]`);
+      if (!c.shown) assert.equal(await link.count(), 0, `hidden category ${c.name}`);
+      else {
+        assert.ok(await link.isVisible(), c.name);
+        assert.equal(await link.innerText(), `${c.name}(${ofCategory(c.id).length})`);
+      }
+    }
+    assert.equal(await page.locator('a[href="./velm.exe?demo+dv"]').innerText(), `全ての記事(${blog.articles.length})`);
+    fs.mkdirSync(path.join(here, 'artifacts'), { recursive: true });
+    await page.screenshot({ path: path.join(here, 'artifacts/browse-top.png'), fullPage: true });
   });
 
-  it('walks the older pages through every public article', async () => {
+  it('follows the older-page link', async () => {
     await open('demo');
-    const seen = [...(await topics())];
-    let pages = 1;
-    while (await page.locator('a', { hasText: '前ぺージ' }).count() > 0) {
-      await follow(page.locator('a', { hasText: '前ぺージ' }));
-      pages += 1;
-      assert.equal(await page.locator('a', { hasText: pages === 2 ? '最新ページ' : '次ぺージ' }).count(), 1, `page ${pages}`);
-      seen.push(...(await topics()));
-      assert.ok(pages < 20, 'paging ends');
-    }
-    assert.deepEqual(seen, blog.articles.map((a) => a.title));
-    assert.equal(await page.locator('span', { hasText: '[前ぺージ]' }).count(), 1, 'the last page has no older link');
+    await follow(page.locator('a', { hasText: '前ぺージ' }));
+    assert.deepEqual(await topics(), blog.articles.slice(5, 10).map((a) => a.title));
+    assert.equal(await page.locator('a', { hasText: '最新ページ' }).count(), 1);
   });
 
   it('follows the read-more link to the single article', async () => {
@@ -143,51 +131,25 @@ describe('demo blog in the browser', () => {
     assert.ok(page.url().endsWith(`+sl+${first.id}`), page.url());
     assert.equal(await page.title(), `${first.title} - ${blog.title}`);
     assert.deepEqual(await topics(), [first.title]);
-    const body = site.sjis(`velmsystem/demo/${first.id}.txt`).split('\r\n')[0];
+    const body = sjis(`velmsystem/demo/${first.id}.txt`).split('\r\n')[0];
     assert.ok((await page.innerText('.logcontent')).includes(body.replace(/<[^>]*>/g, '')));
-    await assertImagesLoaded();
   });
 
-  it('shows approved comments and keeps waiting ones back', async () => {
-    const target = blog.articles.find((a) => blog.comments.some((c) => c.article === a.id && c.waiting));
-    assert.ok(target);
-    await open(`demo+sl+${target.id}`);
-    const text = await page.innerText('body');
-    for (const c of blog.comments.filter((x) => x.article === target.id)) {
-      assert.equal(text.includes(c.text), !c.waiting, c.text);
-    }
-  });
-
-  it('lists shown categories with their counts and opens one', async () => {
+  it('opens a category', async () => {
     await open('demo');
-    for (const c of blog.categories) {
-      const link = page.locator(`a[href="./velm.exe?demo+sv+${c.id}"]`);
-      const count = blog.articles.filter((a) => a.category === c.id).length;
-      if (c.shown) assert.equal(await link.innerText(), `${c.name}(${count})`);
-      else assert.equal(await link.count(), 0, `hidden category ${c.name}`);
-    }
-    assert.equal(await page.locator('a[href="./velm.exe?demo+dv"]').innerText(), `全ての記事(${blog.articles.length})`);
-    const chosen = blog.categories.find((c) => c.shown && blog.articles.filter((a) => a.category === c.id).length > 5);
+    const chosen = blog.categories.find((c) => c.shown && ofCategory(c.id).length > 5);
     await follow(page.locator(`a[href="./velm.exe?demo+sv+${chosen.id}"]`));
-    assert.deepEqual(await topics(), blog.articles.filter((a) => a.category === chosen.id).slice(0, 5).map((a) => a.title));
+    assert.deepEqual(await topics(), ofCategory(chosen.id).slice(0, 5).map((a) => a.title));
   });
 
-  it('opens a month from the archive and a day from its calendar', async () => {
-    await open('demo');
-    const months = [...new Set(blog.articles.map((a) => monthOf(a.date)))];
-    const hrefs = await page.$$eval('a[href*="+sv+"]', (as) => as.map((a) => a.getAttribute('href')));
-    const monthLinks = hrefs.map((h) => h.match(/\+sv\+(\d{6})$/)).filter(Boolean).map((m) => m[1]);
-    for (const m of months) assert.ok(monthLinks.includes(m), `month ${m} in the archive`);
-    const month = months[1];
-    await follow(page.locator(`a[href="./velm.exe?demo+sv+${month}"]`).filter({ hasText: `${month.slice(0, 4)}/${month.slice(4)}` }).first());
-    const ofMonth = blog.articles.filter((a) => monthOf(a.date) === month);
-    assert.deepEqual(await topics(), ofMonth.slice(0, 5).map((a) => a.title));
+  it('opens a day from the calendar of a month', async () => {
+    const month = monthOf(blog.articles.find((a) => monthOf(a.date) !== monthOf(blog.articles[0].date)).date);
+    await open(`demo+sv+${month}`);
     assert.ok((await page.innerText('.ctable')).includes(`${month.slice(0, 4)}/${month.slice(4)}`), 'calendar shows the month');
-    const days = await page.$$eval('.ctable a', (as) => as.map((a) => a.getAttribute('href')).filter((h) => /\+sv\+\d{8}$/.test(h)).map((h) => h.slice(-8)));
-    assert.deepEqual([...new Set(days)].sort(), [...new Set(ofMonth.map((a) => dayOf(a.date)))].sort());
-    const day = days[0];
-    await follow(page.locator(`.ctable a[href="./velm.exe?demo+sv+${day}"]`));
-    assert.deepEqual(await topics(), blog.articles.filter((a) => dayOf(a.date) === day).map((a) => a.title));
+    const days = await page.$$eval('.ctable a', (as) => as.map((a) => a.getAttribute('href')).filter((h) => /\+sv\+\d{8}$/.test(h)));
+    assert.ok(days.length > 0, 'days with articles are links');
+    await follow(page.locator(`.ctable a[href="${days[0]}"]`));
+    assert.deepEqual(await topics(), blog.articles.filter((a) => dayOf(a.date) === days[0].slice(-8)).map((a) => a.title));
   });
 
   it('produced no console errors and no failed requests', () => {

@@ -1,9 +1,7 @@
 #!/usr/bin/python3
-"""Feeds and trackbacks through a real lighttpd: feedparser and xmllint read the six feeds, a
-category feed and an empty blog's feed; trackback pings are posted the way other blogs send them.
-
-usage: feeds_check.py <velm.exe>
-"""
+# Feeds and trackbacks through a real lighttpd: feedparser and xmllint read the six feeds, a
+# category feed and an empty blog's feed; trackback pings are posted the way other blogs send them.
+#   usage: feeds_check.py <velm.exe>
 import calendar
 import hashlib
 import os
@@ -13,28 +11,28 @@ import subprocess
 import sys
 import tempfile
 import time
-import urllib.error
 import urllib.parse
 import urllib.request
 
 import feedparser
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-SUCCESS = ('<?xml version="1.0" encoding="utf-8"?>\r\n<response>\r\n<error>0</error>\r\n'
-           '<message>Trackback Success</message>\r\n</response>\r\n')
-FAILURE = ('<?xml version="1.0" encoding="utf-8"?>\r\n<response>\r\n<error>1</error>\r\n'
-           '<message>Trackback failed</message>\r\n</response>\r\n')
-
+ANSWER = ('<?xml version="1.0" encoding="utf-8"?>\r\n<response>\r\n<error>0</error>\r\n'
+          '<message>Trackback Success</message>\r\n</response>\r\n')
+ARTICLES = [  # category, creation stamp, title, body; oldest first as in the index
+    ('c1', '2007/01/05 13:04:05', '富士山に登った', '朝早く出発しました。<b>頂上</b>は寒かった。\n二日目は雨でした。'),
+    ('c2', '2007/02/10 08:00:00', '肉じゃがの作り方', 'じゃがいもと牛肉を煮ます。'),
+    ('c1', '2007/03/15 23:59:59', '京都 & 奈良の旅', '寺を回りました。'),
+]
+TITLE = '日本語のブログ & テスト'
+READABLE = ((200, 'application/xml'), None, None)  # status and type, xmllint's and feedparser's complaints
 failures = 0
 
 
-def check(name, ok, detail=''):
+def check(name, got, want):
     global failures
-    if ok:
-        print('ok   ' + name)
-    else:
-        failures += 1
-        print('FAIL ' + name + (': ' + str(detail) if detail else ''))
+    failures += got != want
+    print(('ok   ' + name) if got == want else 'FAIL %s: got %r want %r' % (name, got, want))
 
 
 def write(path, text):
@@ -52,136 +50,85 @@ def article_id(stamp):
     return hashlib.sha1(stamp.encode('ascii')).hexdigest()
 
 
-def jst(stamp):
-    """Seconds since the epoch of a stored Japan-time stamp."""
-    t = time.strptime(stamp, '%Y/%m/%d %H:%M:%S')
-    return calendar.timegm(t) - 9 * 3600
-
-
-ARTICLES = [  # category, creation stamp, title, body; oldest first as in the index
-    ('c1', '2007/01/05 13:04:05', '富士山に登った', '朝早く出発しました。<b>頂上</b>は寒かった。\n二日目は雨でした。'),
-    ('c2', '2007/02/10 08:00:00', '肉じゃがの作り方', 'じゃがいもと牛肉を煮ます。'),
-    ('c1', '2007/03/15 23:59:59', '京都 & 奈良の旅', '寺を回りました。'),
-]
-
-
 def lay_out(root, port):
     os.makedirs(root + '/images/demo')
     os.makedirs(root + '/log')
     shutil.copy(sys.argv[1], root + '/velm.exe')
-    write(root + '/velm.ini', 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\n' % port)
-    write(root + '/velmsystem/account.ini', record('demo', 'owner', 'secret') + record('empty', 'owner2', 'pw2'))
-    acc = root + '/velmsystem/owner/'
-    write(acc + 'title.txt', '日本語のブログ & テスト\n毎日の<b>記録</b>です\n')
-    write(acc + 'style.txt', 'USETRACKBACK=1\nCONTENTVIEWCOUNT=10\n')
-    write(acc + 'category.txt', record('c1', '旅行記', '1') + record('c2', '料理', '1'))
-    write(acc + 'trackbackblock.txt', 'casino\n')
-    index = ''
-    for cat, stamp, title, body in ARTICLES:
-        index += record(cat, article_id(stamp), stamp, stamp, title, '1')
-        write(acc + article_id(stamp) + '.txt', body + '\n')
-    write(acc + 'cindex.txt', index)
-    # The empty blog's title holds markup with an attribute: every dialect stays well-formed.
-    write(root + '/velmsystem/owner2/title.txt', '<font color="red">空</font> & ブログ\n')
-    with open(REPO + '/deploy/lighttpd.conf.in') as f:
-        conf = f.read().replace('@ROOT@', root).replace('@PORT@', str(port))
-    with open(root + '/lighttpd.conf', 'w') as f:
-        f.write(conf)
+    acc = 'velmsystem/owner/'
+    files = {
+        'velm.ini': 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\n' % port,
+        'velmsystem/account.ini': record('demo', 'owner', 'secret') + record('empty', 'owner2', 'pw2'),
+        acc + 'title.txt': TITLE + '\n毎日の<b>記録</b>です\n',
+        acc + 'style.txt': 'USETRACKBACK=1\nCONTENTVIEWCOUNT=10\n',
+        acc + 'category.txt': record('c1', '旅行記', '1') + record('c2', '料理', '1'),
+        acc + 'cindex.txt': ''.join(record(c, article_id(s), s, s, t, '1') for c, s, t, _ in ARTICLES),
+        # The empty blog's title holds markup with an attribute: every dialect stays well-formed.
+        'velmsystem/owner2/title.txt': '<font color="red">空</font> & ブログ\n',
+    }
+    files.update({acc + article_id(stamp) + '.txt': body + '\n' for _, stamp, _, body in ARTICLES})
+    for rel, text in files.items():
+        write(os.path.join(root, rel), text)
+    with open(REPO + '/deploy/lighttpd.conf.in') as f, open(root + '/lighttpd.conf', 'w') as out:
+        out.write(f.read().replace('@ROOT@', root).replace('@PORT@', str(port)))
 
 
-def get(url):
+def read_feed(url, path):
     with urllib.request.urlopen(url, timeout=20) as r:
-        return r.status, r.headers.get('Content-Type'), r.read()
-
-
-def ping(url, fields):
-    """A TrackBack ping as other blogs send it: a POST of a UTF-8 url-encoded form."""
-    data = urllib.parse.urlencode(fields, encoding='utf-8').encode('ascii')
-    req = urllib.request.Request(url, data=data, headers={
-        'Content-Type': 'application/x-www-form-urlencoded; charset=utf-8', 'User-Agent': 'feeds_check'})
-    with urllib.request.urlopen(req, timeout=20) as r:
-        return r.status, r.headers.get('Content-Type'), r.read().decode('utf-8')
+        body, head = r.read(), (r.status, r.headers.get('Content-Type'))
+    with open(path, 'wb') as f:
+        f.write(body)
+    lint = subprocess.run(['xmllint', '--noout', path], capture_output=True, text=True)
+    d = feedparser.parse(body)
+    return d, (head, lint.stderr if lint.returncode else None, d.get('bozo_exception'))
 
 
 def check_feeds(base, tmp):
     blog = base + 'velm.exe?demo'
-    newest_first = list(reversed(ARTICLES))
-    feeds = {'rss': 'short', 'rssl': 'long', 'rss20': 'short', 'rssl20': 'long', 'atom': 'short', 'atoml': 'long'}
-    for command, form in feeds.items():
-        status, ctype, body = get(blog + '+' + command)
-        check(command + ' content type', status == 200 and ctype == 'application/xml', ctype)
-        path = os.path.join(tmp, command + '.xml')
-        with open(path, 'wb') as f:
-            f.write(body)
-        lint = subprocess.run(['xmllint', '--noout', path], capture_output=True, text=True)
-        check(command + ' xmllint', lint.returncode == 0, lint.stderr)
-        d = feedparser.parse(body)
-        check(command + ' well-formed for feedparser', not d.bozo, d.get('bozo_exception'))
-        check(command + ' blog title', d.feed.get('title') == '日本語のブログ & テスト', d.feed.get('title'))
-        check(command + ' blog link', d.feed.get('link') == blog, d.feed.get('link'))
-        titles = [e.get('title') for e in d.entries]
-        check(command + ' article titles', titles == [a[2] for a in newest_first], titles)
-        links = [e.get('link') for e in d.entries]
-        check(command + ' article links', links == [blog + '+sl+' + article_id(a[1]) for a in newest_first], links)
-        dates = [calendar.timegm(e.get('published_parsed') or e.get('updated_parsed')) for e in d.entries]
-        check(command + ' article dates', dates == [jst(a[1]) for a in newest_first], dates)
-        tags = [[t.term for t in e.get('tags', [])] for e in d.entries]
-        check(command + ' categories', tags == [['旅行記'], ['料理'], ['旅行記']], tags)
+    jst = lambda stamp: calendar.timegm(time.strptime(stamp, '%Y/%m/%d %H:%M:%S')) - 9 * 3600
+    whole = '朝早く出発しました。頂上は寒かった。二日目は雨でした。'
+    for command in ('rss', 'rssl', 'rss20', 'rssl20', 'atom', 'atoml'):
+        d, state = read_feed(blog + '+' + command, os.path.join(tmp, command + '.xml'))
+        check(command + ' read', state, READABLE)
+        check(command + ' channel', (d.feed.get('title'), d.feed.get('link')), (TITLE, blog))
+        check(command + ' articles', [(e.get('title'), e.get('link'), [t.term for t in e.get('tags', [])],
+                                       calendar.timegm(e.get('published_parsed') or e.get('updated_parsed')))
+                                      for e in d.entries],
+              [(t, blog + '+sl+' + article_id(s), [{'c1': '旅行記', 'c2': '料理'}[c]], jst(s))
+               for c, s, t, _ in reversed(ARTICLES)])
         first = d.entries[2]
-        text = first.get('summary') or first.get('description')
-        whole = '朝早く出発しました。頂上は寒かった。二日目は雨でした。'
-        want = whole if form == 'long' else whole.encode('cp932')[:40].decode('cp932') + '...'
-        check(command + ' description', text == want, text)
+        check(command + ' description', first.get('summary') or first.get('description'),
+              whole if command in ('rssl', 'rssl20', 'atoml') else whole.encode('cp932')[:40].decode('cp932') + '...')
         if command.startswith('atom'):
-            check(command + ' feed date', calendar.timegm(d.feed.updated_parsed) == jst(ARTICLES[2][1]))
-
+            check(command + ' feed date', calendar.timegm(d.feed.updated_parsed), jst(ARTICLES[2][1]))
     # A category feed: only that category's articles under the whole blog's channel.
-    status, _, body = get(blog + '+rssl20+c2')
-    d = feedparser.parse(body)
-    check('category feed', not d.bozo and [e.title for e in d.entries] == ['肉じゃがの作り方']
-          and d.feed.title == '日本語のブログ & テスト', [e.get('title') for e in d.entries])
-
+    d, state = read_feed(blog + '+rssl20+c2', os.path.join(tmp, 'c2.xml'))
+    check('category feed', (state, d.feed.get('title'), [e.title for e in d.entries]), (READABLE, TITLE, ['肉じゃがの作り方']))
     # An empty blog: channel only, still a document every reader takes.
-    for command, title in (('rss', '<font color="red">空</font> & ブログ'), ('rss20', '空 & ブログ'),
-                           ('atoml', '空 & ブログ')):
-        _, _, body = get(base + 'velm.exe?empty+' + command)
-        path = os.path.join(tmp, 'empty-' + command + '.xml')
-        with open(path, 'wb') as f:
-            f.write(body)
-        lint = subprocess.run(['xmllint', '--noout', path], capture_output=True, text=True)
-        d = feedparser.parse(body)
-        check('empty blog ' + command, lint.returncode == 0 and not d.bozo and d.entries == []
-              and d.feed.get('title') == title, (lint.stderr, d.get('bozo_exception'), d.feed.get('title')))
+    for command, title in (('rss', '<font color="red">空</font> & ブログ'), ('rss20', '空 & ブログ'), ('atoml', '空 & ブログ')):
+        d, state = read_feed(base + 'velm.exe?empty+' + command, os.path.join(tmp, 'empty-' + command + '.xml'))
+        check('empty blog ' + command, (state, d.entries, d.feed.get('title')), (READABLE, [], title))
 
 
 def check_trackbacks(base):
-    logid = article_id(ARTICLES[0][1])
-    tb = base + 'velm.exe?demo+tb+' + logid
-    tv = base + 'velm.exe?demo+tv+' + logid
-
-    status, ctype, answer = ping(tb, {'title': 'お知らせ', 'excerpt': '富士山の記事を読みました。', 'url': 'http://127.0.0.1:9/entry/1',
-                                      'blog_name': 'よそのブログ'})
-    check('ping answered', status == 200 and answer == SUCCESS, answer)
-    check('ping answer type', ctype == 'application/x-www-form-urlencoded; charset=utf-8', ctype)
-    _, _, answer = ping(tb, {'title': '<script>alert(1)</script>', 'excerpt': 'x"y', 'url': 'javascript:alert(2)',
-                             'blog_name': '<b>悪い</b>'})
-    check('hostile ping stored', answer == SUCCESS, answer)
-    _, _, answer = ping(tb, {'title': 'no url', 'blog_name': 'b'})
-    check('ping without url fails', answer == FAILURE, answer)
-    _, _, answer = ping(tb, {'title': 'Ca sino', 'url': 'http://127.0.0.1:9/2'})
-    check('blocked ping fails', answer == FAILURE, answer)
-    _, _, answer = ping(base + 'velm.exe?demo+tb+' + '0' * 40, {'url': 'http://127.0.0.1:9/3'})
-    check('ping to a missing article fails', answer == FAILURE, answer)
-
-    _, ctype, page = get(tv)
-    page = page.decode('cp932')
-    check('list shows the ping', '<a href="http://127.0.0.1:9/entry/1" target="' in page
-          and '>よそのブログ</a></td><td style="color:black">お知らせ</td>' in page
-          and '富士山の記事を読みました。' in page, page)
-    check('list escapes strangers\' text', '<script>' not in page and '<b>' not in page
-          and '&lt;script&gt;alert(1)&lt;/script&gt;' in page and '<td>&lt;b&gt;悪い&lt;/b&gt;</td>' in page
-          and 'href="javascript:alert' not in page, page)
-    check('only the two accepted pings are listed', page.count('<tr><td colspan="3" style="color:silver">') == 2, page)
+    tb = base + 'velm.exe?demo+tb+' + article_id(ARTICLES[0][1])
+    for fields in ({'title': 'お知らせ', 'excerpt': '富士山の記事を読みました。', 'url': 'http://127.0.0.1:9/entry/1',
+                    'blog_name': 'よそのブログ'},
+                   {'title': '<script>alert(1)</script>', 'excerpt': 'x"y', 'url': 'javascript:alert(2)',
+                    'blog_name': '<b>悪い</b>'}):
+        # A TrackBack ping as other blogs send it: a POST of a UTF-8 url-encoded form.
+        req = urllib.request.Request(tb, data=urllib.parse.urlencode(fields, encoding='utf-8').encode('ascii'),
+                                     headers={'Content-Type': 'application/x-www-form-urlencoded; charset=utf-8'})
+        with urllib.request.urlopen(req, timeout=20) as r:
+            check('ping answered', (r.status, r.headers.get('Content-Type'), r.read().decode('utf-8')),
+                  (200, 'application/x-www-form-urlencoded; charset=utf-8', ANSWER))
+    with urllib.request.urlopen(tb.replace('+tb+', '+tv+'), timeout=20) as r:
+        page = r.read().decode('cp932')
+    shown = ['<a href="http://127.0.0.1:9/entry/1" target="', '>よそのブログ</a></td><td style="color:black">お知らせ</td>',
+             '富士山の記事を読みました。', '&lt;script&gt;alert(1)&lt;/script&gt;', '<td>&lt;b&gt;悪い&lt;/b&gt;</td>']
+    check('list shows the pings, strangers\' text escaped', [s for s in shown if s not in page], [])
+    check('no markup or script link from strangers', [s for s in ('<script>', '<b>', 'href="javascript:alert')
+                                                      if s in page], [])
+    check('both pings are listed', page.count('<tr><td colspan="3" style="color:silver">'), 2)
 
 
 def main():
@@ -189,23 +136,20 @@ def main():
         s.bind(('127.0.0.1', 0))
         port = s.getsockname()[1]
     root = tempfile.mkdtemp(prefix='velm-feeds-')
-    server = None
     try:
         lay_out(root, port)
-        server = subprocess.Popen(['/usr/sbin/lighttpd', '-D', '-f', root + '/lighttpd.conf'])
-        base = 'http://127.0.0.1:%d/' % port
-        for _ in range(100):
+        with subprocess.Popen(['/usr/sbin/lighttpd', '-D', '-f', root + '/lighttpd.conf']) as server:
             try:
-                with socket.create_connection(('127.0.0.1', port), timeout=1):
-                    break
-            except OSError:
-                time.sleep(0.05)
-        check_feeds(base, root)
-        check_trackbacks(base)
+                for _ in range(100):
+                    with socket.socket() as s:
+                        if s.connect_ex(('127.0.0.1', port)) == 0:
+                            break
+                    time.sleep(0.05)
+                check_feeds('http://127.0.0.1:%d/' % port, root)
+                check_trackbacks('http://127.0.0.1:%d/' % port)
+            finally:
+                server.terminate()
     finally:
-        if server:
-            server.terminate()
-            server.wait(10)
         shutil.rmtree(root, ignore_errors=True)
     return 1 if failures else 0
 

@@ -1,18 +1,12 @@
+// Article bodies: picture tags, the floated first picture and renumbering.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <random>
 
-#include "app/css_value.h"
-#include "app/settings.h"
+#include "../app/module_fixture.h"
 #include "render/article_body.h"
 #include "text/DHTMLTag.h"
 #include "text/DString.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,20 +14,14 @@ const std::string kId = "0123456789abcdef0123456789abcdef01234567";
 
 class ArticleBodyTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/velm-body-XXXXXX";
-    dir = std::string(mkdtemp(tmpl)) + "/";
-    DefaultSystemSettings(dir, sys);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string Render(const std::string& body, const std::vector<std::string>& attach, bool convert = true) {
+  void SetUp() override { DefaultSystemSettings(dir, sys); }
+  std::string Render(const std::string& body, const TStringList& attach, bool convert = true) {
     std::ofstream(dir + kId + ".txt", std::ios::binary) << body;
-    std::ofstream iix(dir + kId + ".iix", std::ios::binary);
-    for (const auto& a : attach) iix << a << "\r\n";
-    iix.close();
+    std::ofstream(dir + kId + ".iix", std::ios::binary) << JoinLines(attach, "\r\n") + "\r\n";
     return RenderArticleBody(sys, "acc", css, dir, kId, convert, first);
   }
-  std::string dir, first;
+  TModuleFixture f;
+  std::string dir = f.Root, first;
   TSystemSettings sys;
   TCSSValue css;
 };
@@ -43,8 +31,9 @@ std::string Sized(const std::string& url, const std::string& w, const std::strin
 }
 
 TEST_F(ArticleBodyTest, PictureTagsBecomeTheTemplatesOfTheirType) {
-  const std::string u = "./images/acc/" + kId + "-1.JPG", u2 = "./images/acc/b.jpg";
-  EXPECT_EQ(Render("<bimage src=2 align=aright>", {kId + "-1.JPG", "b.jpg"}), Sized(u2, "240", " style=\"float:right\""));
+  const std::string u = "./images/acc/" + kId + "-1.JPG";
+  EXPECT_EQ(Render("<bimage src=2 align=aright>", {kId + "-1.JPG", "b.jpg"}),
+            Sized("./images/acc/b.jpg", "240", " style=\"float:right\""));
   EXPECT_EQ(Render("a<BIMAGE src=\"1\" width=\"100\" align=\"right\">b<BIMAGE src=1 resize=no align=center>"
                    "<BIMAGE src=1 width=\"\" align=left><BIMAGE src=1 align=middle>c\r\nd\re\nf",
                    {kId + "-1.JPG"}),
@@ -52,10 +41,9 @@ TEST_F(ArticleBodyTest, PictureTagsBecomeTheTemplatesOfTheirType) {
                 "\" alt=\"photo\"></div>" + Sized(u, "240") + "c<br>d<br>e<br>f");
   EXPECT_EQ(Render("<BIMAGE src=1 type=link desc=\"the photo\">", {kId + "-1.JPG"}),
             "<a href=\"" + u + "\" target=\"_blank\">THE PHOTO</a>");
-  // Out of range, no number, no attributes, not closed, not a picture tag: all stay as typed.
+  // Out of range, no number, no attributes, not closed: all stay as typed.
   const std::string kept = "<BIMAGE src=5><BIMAGE src=x><BIMAGE src=0><BIMAGE ><BIMAGE><b>b</b><BIMAGE src=1";
   EXPECT_EQ(Render(kept, {"a.jpg", "b.jpg", "c.jpg"}), kept);
-  EXPECT_EQ(Render("<BIMAGE src=1>", {}), "<BIMAGE src=1>");
   // An extension without a record, or none: the tag disappears.
   EXPECT_EQ(Render("x<BIMAGE src=1>y<BIMAGE src=2>z", {kId + "-1.bmp", "noext"}), "xyz");
   // Without the convert flag the bytes come back as stored.
@@ -64,28 +52,16 @@ TEST_F(ArticleBodyTest, PictureTagsBecomeTheTemplatesOfTheirType) {
   std::ofstream(dir + "x.txt") << "secret";
   EXPECT_EQ(RenderArticleBody(sys, "acc", css, dir, "x", false, first), "");
   EXPECT_EQ(RenderArticleBody(sys, "acc", css, dir, "../" + kId, true, first), "");
-  fs::remove(dir + kId + ".txt");
+  std::filesystem::remove(dir + kId + ".txt");
   EXPECT_EQ(RenderArticleBody(sys, "acc", css, dir, kId, true, first), "");
 }
 
-TEST_F(ArticleBodyTest, ConfiguredTypesAndTheFirstPicture) {
-  TUpFileInfo pdf;
-  pdf.Ext = ".PDF";
-  for (auto& t : pdf.Temp) t = "[other]";
-  pdf.Temp[0] = "<a href=\"<velmpath>\"><VelmPath> w=<simagewidth><exif></a>";  // any case, every occurrence
-  sys.UpFileInfo.push_back(pdf);
-  css.SIMAGEWIDTH = 300;
-  css.CONTENTSKIPMETHOD = 2;
-  EXPECT_EQ(Render("<BIMAGE src=1><BIMAGE src=1 align=left>", {"doc.pdf"}),
-            "<a href=\"./images/acc/doc.pdf\">./images/acc/doc.pdf w=300</a>[other]");
-  EXPECT_EQ(first, "");  // only pictures are floated first
-
-  const std::string body = "<BIMAGE src=2><BIMAGE src=1 width=50><BIMAGE src=1 type=link>";
-  Render(body, {"p.gif", "q.png"});
-  EXPECT_EQ(first, Sized("./images/acc/p.gif", "50", " style=\"float:left\""));
-  css.CONTENTSKIPMETHOD = 3;
-  Render(body, {"p.gif", "q.png"});
-  EXPECT_EQ(first, Sized("./images/acc/p.gif", "50", " style=\"float:right\""));
+TEST_F(ArticleBodyTest, TheFirstPictureIsFloatedForTheTeaser) {
+  for (const auto& [method, side] : {std::pair{2, "left"}, {3, "right"}}) {
+    css.CONTENTSKIPMETHOD = method;
+    Render("<BIMAGE src=2><BIMAGE src=1 width=50><BIMAGE src=1 type=link>", {"p.gif", "q.png"});
+    EXPECT_EQ(first, Sized("./images/acc/p.gif", "50", std::string(" style=\"float:") + side + "\""));
+  }
   Render("<BIMAGE src=2><BIMAGE src=1 type=link>", {"p.gif", "q.png"});
   EXPECT_EQ(first, "");  // attachment 2 only, and a link is no picture
 }
@@ -114,43 +90,6 @@ TEST_F(ArticleBodyTest, OddBodiesNeverBreak) {
     }
     for (bool u : used) ASSERT_TRUE(u) << body << " -> " << saved;
   }
-}
-
-TEST(MakeTeaser, CutsTextKeepsBreaksAndLinks) {
-  const std::string link = "<br>[<a href=\"./velm.exe?acc+sl+" + kId + "+x\">続きを読む</a>]";
-  const std::string a150(150, 'a'), a200(200, 'a');
-  EXPECT_EQ(MakeTeaser(a150, 1, 200, "PIC", "./", "acc", kId, "+x"), a150 + link);
-  EXPECT_EQ(MakeTeaser(a200, 1, 200, "", "./", "acc", kId, "+x"), a200 + "... " + link);
-  EXPECT_EQ(MakeTeaser("<p>one</p><BR>tw<a href=\"x\">o</a> > 3 <", 1, 9, "", "./", "acc", kId, "+x"),
-            "one<br>two  ... " + link);
-  EXPECT_EQ(MakeTeaser("aあい", 1, 2, "", "./", "acc", kId, "+x"), "a... " + link);  // never half a character
-  EXPECT_EQ(MakeTeaser("text", 2, 200, "PIC", "./", "acc", kId, "+x"), "PICtext" + link);
-  EXPECT_EQ(MakeTeaser("text", 3, 0, "PIC", "/b/", "acc", kId, ""),
-            "PICtext<br>[<a href=\"/b/velm.exe?acc+sl+" + kId + "\">続きを読む</a>]");
-}
-
-TEST(RenumberPictureTags, KeepsOnlyAttachmentsInUse) {
-  std::vector<std::string> names = {"a.jpg", "b.jpg", "c.jpg"};
-  EXPECT_EQ(RenumberPictureTags("x<BIMAGE src=2 align=left>y", names), "x<BIMAGE src=\"1\" align=\"left\">y");
-  EXPECT_EQ(names, std::vector<std::string>{"b.jpg"});
-  names = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
-  EXPECT_EQ(RenumberPictureTags("<BIMAGE src=1><BIMAGE src=x><bimage src=4 type=link desc=\"my pic\">"
-                                "<BIMAGE src=9><BIMAGE src=1 align=right>",
-                                names),
-            "<BIMAGE src=1><BIMAGE src=\"2\" type=\"link\" desc=\"my pic\"><BIMAGE src=1 align=right>");
-  EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "d.jpg"}));
-}
-
-TEST(PictureTagOptions, RowsLabelsAndColours) {
-  const std::string all = PictureTagOptions(3, true, 240), plain = PictureTagOptions(3, false, 240);
-  auto rows = [](const std::string& s) { return (s.size() - ReplaceAll(s, "<option", "").size()) / 7; };
-  EXPECT_EQ(rows(all), 19u);
-  EXPECT_EQ(rows(plain), 13u);
-  EXPECT_TRUE(all.starts_with("<option value=\"<BIMAGE src=3>\">通常配置</option><option value=\"<BIMAGE src=3 align=center>\">"));
-  EXPECT_NE(all.find("<option style=\"color:blue\" value=\"<BIMAGE src=3 align=aright width=240>\">右寄せ流し込み(サイズ)</option>"),
-            std::string::npos);
-  EXPECT_EQ(plain.find("aleft"), std::string::npos);
-  EXPECT_TRUE(plain.ends_with("<option style=\"color:green\" value=\"<BIMAGE src=3 type=link desc=>\">リンクタイプ</option>"));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "store/DCSVList.h"
 
 namespace {
@@ -14,70 +12,41 @@ V Fields(TCSVList& c) {
   return out;
 }
 
-TEST(CSVShapes, QuotesAndDoubleByteCharacters) {
+TEST(CSV, SplittingRules) {
+  const std::pair<std::string, V> cases[] = {
+      {"\"a\",\"b\",\"\"", {"a", "b", ""}},
+      {"a, b ,c d", {"a", "b", "c", "d"}},
+      {"\t\"ソ\"\t表\t", {"ソ", "表"}},
+      {"\"a\",,\"b\"", {"a", "b"}},
+      {"   ,,\t ", {}},
+      {"\"abc", {}},
+      {"ab\"c d\"ef \"g", {"c d", "ef"}},  // plain text before a quote is dropped, after it starts a field
+      {"\"a b\tc,d\"", {"a b\tc,d"}},
+      {"\"a\"\"\"\"b\",\"\"\"\"", {"a\"\"b", "\""}},  // runs of doubled quotes
+      {"\"a\"\"", {}},                             // a doubled quote at the end never closes the field
+      {"\"表示\",\"ソフト\"", {"表示", "ソフト"}},  // trail bytes 0x5C and 0x5C-like
+      {"\"\x82\",\"b\"", {"\x82\","}},              // the trail byte hides the first closing quote
+      {"x\x82,y", {"x\x82,y"}},                     // ... and hides the comma
+      {"x\x82", {"x\x82"}},                         // a lead byte as the last byte
+      // What a writer stores (escaped text: no quote, no tab) reads back, however many fields.
+      {MakeRecordLine({"a b", "", "日本,表示", "ｱ\\/", "&quot;"}), {"a b", "", "日本,表示", "ｱ\\/", "&quot;"}},
+      {MakeRecordLine(V(500, "f")), V(500, "f")},
+  };
   TCSVList c;
-  c.SetLine("\"a\"\"\"\"b\",\"\"\"\"");  // runs of doubled quotes
-  EXPECT_EQ(Fields(c), (V{"a\"\"b", "\""}));
-  c.SetLine("\"a\"\"");  // a doubled quote at the end never closes the field
-  EXPECT_EQ(c.Count(), 0);
-  c.SetLine("\"\x82\",\"b\"");  // the trail byte hides the first closing quote
-  EXPECT_EQ(Fields(c), (V{"\x82\","}));
-  c.SetLine("x\x82,y");  // ... and hides the comma
-  EXPECT_EQ(Fields(c), (V{"x\x82,y"}));
-  c.SetLine("\x82");
-  EXPECT_EQ(Fields(c), (V{"\x82"}));
-  c.SetLine("ab\"c d\"ef \"g");  // plain text before a quote is dropped, after it starts a field
-  EXPECT_EQ(Fields(c), (V{"c d", "ef"}));
-  c.SetLine("\t\"ソ\"\t表\t");
-  EXPECT_EQ(Fields(c), (V{"ソ", "表"}));
+  for (const auto& [line, want] : cases) {
+    c.SetLine(line);
+    EXPECT_EQ(Fields(c), want) << line;
+  }
+  c.SetLine("1,2,3,4,5,6");
   c.SetLine("\"x\"");  // slots of a longer earlier line stay out of sight
   EXPECT_EQ(c.Count(), 1);
-  EXPECT_EQ(c.Item(1), "");
+  EXPECT_EQ(c.Item(1) + c.Item(-1), "");
   EXPECT_EQ(c.Line(), "\"x\"");
-}
-
-// Random bytes: no crash, and every field without quotes in it is a piece of the line.
-TEST(CSVShapes, RandomBytes) {
-  std::mt19937 rng(20090517);
-  TCSVList c;
-  for (int round = 0; round < 30000; ++round) {
-    std::string line(rng() % 48, '\0');
-    for (auto& b : line) {
-      const unsigned r = rng() % 8;
-      b = r == 0 ? '"' : r == 1 ? ',' : r == 2 ? ' ' : static_cast<char>(rng() % 256);
-    }
-    c.SetLine(line);
-    ASSERT_LE(c.Count(), static_cast<int>(line.size()));
-    size_t total = 0;
-    for (int i = 0; i < c.Count(); ++i) {
-      const std::string& f = c.Item(i);
-      total += f.size();
-      if (f.find('"') == std::string::npos) {
-        ASSERT_NE(line.find(f), std::string::npos) << i;
-      }
-    }
-    ASSERT_LE(total, line.size());
-  }
-}
-
-// What a writer stores (escaped text: no quote, no tab) reads back field for field.
-TEST(CSVShapes, RecordLinesRoundTrip) {
-  std::mt19937 rng(42);
-  const std::vector<std::string> pieces = {"a", "Z9", " ", ",", "&amp;", "日本", "表示", "ｱ", "\\", "/", "&quot;"};
-  TCSVList c;
-  for (int round = 0; round < 3000; ++round) {
-    V fields(1 + rng() % 9);
-    for (auto& f : fields)
-      for (unsigned k = rng() % 5; k > 0; --k) f += pieces[rng() % pieces.size()];
-    c.SetLine(MakeRecordLine(fields));
-    ASSERT_EQ(Fields(c), fields) << MakeRecordLine(fields);
-  }
+  EXPECT_EQ(MakeRecordLine({"A", "", "C"}), "\"A\",\"\",\"C\"");
   std::string big(1 << 20, 'x');
   big[1000] = '\x82';  // a double-byte character in the middle of a 1 MB field
   c.SetLine(MakeRecordLine({big, "tail"}));
-  ASSERT_EQ(c.Count(), 2);
-  EXPECT_EQ(c.Item(0), big);
-  EXPECT_EQ(c.Item(1), "tail");
+  EXPECT_EQ(Fields(c), (V{big, "tail"}));
 }
 
 }  // namespace
