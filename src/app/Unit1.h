@@ -27,6 +27,14 @@ enum class TRewriteKind {
   OnSuccess,      // RewriteTo when the handler returned 1
 };
 
+// The largest body a command can use.
+enum class TBodyKind {
+  Form,    // url-encoded fields
+  Upload,  // multipart with an upload of the settings' upload limits
+  Jpeg,    // multipart with a picture for the JPEG editor
+  Ping,    // a trackback ping
+};
+
 struct TCommandEntry {
   const char* Word;          // upper case; "" is the top page
   TCommandHandler Handler;   // nullptr: not built, the entry does nothing
@@ -34,6 +42,8 @@ struct TCommandEntry {
   const char* RewriteTo;
   bool Admin;                // runs the login check before the handler
   bool RawBody;              // the content fields are read once so the whole body is there
+  bool Changes;              // changes stored data or cookies: refused when another site sent it
+  TBodyKind Body;
   const char* P1;            // fixed arguments of the table
   const char* P2;
   const char* P3;
@@ -128,6 +138,18 @@ public:
   int DoFeed(const TCommandEntry&);                // RSS, RSSL, RSS20, RSSL20, ATOM, ATOML
   int DoTrackBack(const TCommandEntry&);           // TB
   int DoTrackBackView(const TCommandEntry&);       // TV
+
+  // ---- update ping and feed reader (syndication/) ----
+
+  // ---- comment form and posting (render/), picture code (images/) ----
+
+  // ---- article editor and moderation (admin/) ----
+
+  // ---- categories and links (admin/) ----
+
+  // ---- display settings, site images, profile, colours, gadgets (admin/) ----
+
+  // ---- JPEG editor (images/) ----
 
 private:
   bool Prepare();

@@ -103,6 +103,11 @@ void TWebModule1::WalkCommandChain() {
       if (Command != "LL" && Command != "LM") LoginFailurePage();
       continue;
     }
+    if (e.Changes && Request.FromOtherSite()) {
+      // A page of another site cannot change data or cookies through the owner's browser.
+      SystemErrorPage("他のサイトからの要求は受け付けません");
+      continue;
+    }
     if (e.RawBody) Request.RawBody();
 
     const int result = (this->*e.Handler)(e);

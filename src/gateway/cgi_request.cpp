@@ -123,6 +123,39 @@ std::string TCGIRequest::Variable(const std::string& name) const {
   return EnvValue("HTTP_" + name);
 }
 
+namespace {
+// "host[:port]" of an absolute URL, lower case, without user info and without the scheme's
+// default port; "" when the text is not an absolute URL.
+std::string Authority(const std::string& url, const std::string& defaultScheme = "") {
+  std::string scheme = defaultScheme, rest = url;
+  const size_t sep = url.find("://");
+  if (sep != std::string::npos) {
+    scheme = url.substr(0, sep);
+    rest = url.substr(sep + 3);
+  } else if (defaultScheme.empty()) {
+    return "";
+  }
+  rest = rest.substr(0, rest.find_first_of("/?#\\"));
+  const size_t at = rest.rfind('@');
+  if (at != std::string::npos) rest = rest.substr(at + 1);
+  for (char& c : rest) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  for (char& c : scheme) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string port = scheme == "https" ? ":443" : scheme == "http" ? ":80" : "";
+  if (!port.empty() && rest.size() > port.size() && rest.compare(rest.size() - port.size(), port.size(), port) == 0)
+    rest.resize(rest.size() - port.size());
+  return rest;
+}
+}  // namespace
+
+bool TCGIRequest::FromOtherSite() const {
+  const std::string origin = EnvValue("HTTP_ORIGIN");
+  const std::string source = origin.empty() ? EnvValue("HTTP_REFERER") : origin;
+  if (source.empty()) return false;
+  const std::string scheme = EnvValue("HTTPS") == "on" ? "https" : "http";
+  const std::string host = Authority(EnvValue("HTTP_HOST"), scheme);
+  return host.empty() || Authority(source) != host;
+}
+
 const std::string& TCGIRequest::Word(int n) const {
   if (n < 1 || n > 4) return kEmpty;
   return FWords[n - 1];

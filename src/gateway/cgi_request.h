@@ -24,6 +24,9 @@ public:
   std::string Referer() const { return Variable("HTTP_REFERER"); }
   std::string Host() const { return Variable("HTTP_HOST"); }
   std::string ScriptName() const { return Variable("SCRIPT_NAME"); }
+  // True when the Origin or Referer header names a host other than HTTP_HOST (an opaque
+  // Origin "null" included); a request with neither header is not from another site.
+  bool FromOtherSite() const;
 
   // Request word 1..4; empty when missing.
   const std::string& Word(int n) const;

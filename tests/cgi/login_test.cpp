@@ -60,4 +60,40 @@ TEST(Login, LogoutAndViewPasswordCookies) {
   EXPECT_TRUE(IsCookie(cookies[0], "VIEWPASS-demo=open+sesame", 1825, ""));
 }
 
+// Commands that change cookies or data refuse what a page of another site sends through the
+// owner's browser; the same host (any spelling of its default port) and no header at all pass.
+TEST(Login, CrossSiteRequestsChangeNothing) {
+  TBlogFixture blog;
+  auto run = [&](const std::string& query, const std::string& origin, const std::string& referer) {
+    TCGIRun r;
+    r.query = query;
+    r.method = "POST";
+    r.body = kLogin;
+    r.cookie = blog.Inst.LoginCookie();
+    r.origin = origin;
+    r.referer = referer;
+    return blog.Inst.Run(r);
+  };
+  const std::string refused = "他のサイトからの要求は受け付けません";
+  for (const char* q : {"demo+qi", "demo+lg"}) {
+    for (auto [origin, referer] : std::vector<std::pair<std::string, std::string>>{
+             {"http://evil.example", ""}, {"", "http://evil.example/page"}, {"null", ""},
+             {"http://127.0.0.1.evil.example", ""}, {"", "http://127.0.0.1@evil.example/"},
+             {"http://evil.example", "http://127.0.0.1/velm.exe"}}) {
+      const TCGIResult res = run(q, origin, referer);
+      EXPECT_TRUE(Has(res.body, refused)) << q << " " << origin << referer;
+      EXPECT_TRUE(res.headerAll("Set-Cookie").empty()) << q << " " << origin << referer;
+    }
+    for (auto [origin, referer] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"http://127.0.0.1", ""}, {"", "http://127.0.0.1/velm.exe?demo"}, {"HTTP://127.0.0.1:80", ""},
+             {"", "http://evil@127.0.0.1/x"}}) {
+      const TCGIResult res = run(q, origin, referer);
+      EXPECT_FALSE(Has(res.body, refused)) << q << " " << origin << referer;
+      EXPECT_EQ(res.headerAll("Set-Cookie").size(), 2u) << q << " " << origin << referer;
+    }
+  }
+  // Pages that change nothing are shown whoever links to them.
+  EXPECT_TRUE(Has(run("demo+dv", "http://evil.example", "").body, "<html"));
+}
+
 }  // namespace

@@ -99,7 +99,7 @@ TCGIResult TTestInstall::Run(const TCGIRun& r) const {
       {"CONTENT_LENGTH", length == -1 ? "" : std::to_string(length)},
       {"CONTENT_TYPE", r.contentType.empty() && !r.body.empty() ? "application/x-www-form-urlencoded" : r.contentType},
       {"HTTP_COOKIE", r.cookie}, {"REMOTE_ADDR", r.remoteAddr}, {"HTTP_USER_AGENT", r.userAgent},
-      {"HTTP_REFERER", r.referer}};
+      {"HTTP_REFERER", r.referer}, {"HTTP_ORIGIN", r.origin}};
   for (const auto& [name, value] : vars)
     if (!value.empty()) strings.push_back(name + ("=" + value));
   for (const char* pass : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})

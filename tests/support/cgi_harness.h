@@ -14,6 +14,7 @@ struct TCGIRun {
   std::string cookie;
   std::string remoteAddr = "127.0.0.1";
   std::string userAgent, referer;
+  std::string origin;                // HTTP_ORIGIN when set
   bool protocol = true;              // SERVER_PROTOCOL=HTTP/1.1, or unset
 };
 
