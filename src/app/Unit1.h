@@ -144,6 +144,30 @@ public:
   // ---- comment form and posting (render/), picture code (images/) ----
 
   // ---- article editor and moderation (admin/) ----
+  int DoUploadPicture(const TCommandEntry&);         // IU
+  int DoDeleteSavedPicture(const TCommandEntry&);    // DU
+  int DoDeletePendingPicture(const TCommandEntry&);  // DW
+  int DoDeleteComment(const TCommandEntry&);         // DM
+  int DoApproveComment(const TCommandEntry&);        // VM
+  int DoRemoveTrackBack(const TCommandEntry&);       // DT
+  int DoEditArticle(const TCommandEntry&);           // EC
+  int DoChooseArticle(const TCommandEntry&);         // LC
+  int DoWriteArticle(const TCommandEntry&);          // WC
+  int DoSaveArticle(const TCommandEntry&);           // SS
+  int DoDeleteArticle(const TCommandEntry&);         // DC
+  int DoCommentBlockPage(const TCommandEntry&);      // CB
+  int DoTrackBackBlockPage(const TCommandEntry&);    // TD
+  int DoCustomMenuPage(const TCommandEntry&);        // CM
+  int DoCustomFooterPage(const TCommandEntry&);      // CF
+  int DoSaveTextFile(const TCommandEntry&);          // BS, BSIP, DS, CS
+  int DoSaveCustomFooter(const TCommandEntry&);      // CZ
+  // What a picture, moderation or save command leaves for the editor form that follows it.
+  struct TEditorCarry {
+    std::string Message;                     // shown at the top of the form
+    bool Backup = false;                     // the backup fields below were posted
+    std::string Category, Date, Title, Content, TrackBack;
+  };
+  TEditorCarry EditorCarry;
 
   // ---- categories and links (admin/) ----
 

@@ -440,17 +440,24 @@ bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, b
 }
 
 bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate) {
-  bool found = false;
+  return ChangeContentIndex(accountFolder, c, sortByDate, {}) == TIndexChange::Done;
+}
+
+TIndexChange ChangeContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate,
+                                const std::function<bool()>& work) {
+  bool found = false, worked = true;
   const bool ok = RewriteLines(accountFolder + kIndexFile, [&](TStringList& lines, bool) {
     const long at = FindLine(lines, c.id);
     if (at < 0) return TRewrite::Keep;
     found = true;
+    if (work && !(worked = work())) return TRewrite::Keep;
     lines[static_cast<size_t>(at)] = IndexLine(c);
     TrimList(lines);
     if (sortByDate) SortByDate(lines);
     return TRewrite::Save;
   });
-  return ok && found;
+  if (!found) return ok ? TIndexChange::Missing : TIndexChange::Failed;
+  return ok && worked ? TIndexChange::Done : TIndexChange::Failed;
 }
 
 bool RemoveContentIndex(const std::string& accountFolder, const std::string& id) {

@@ -1,6 +1,7 @@
 // Article index (cindex.txt), article bodies, attachment lists and the side files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -103,6 +104,11 @@ std::string ArticleIdOf(const std::string& stamp);  // SHA-1 of the stamp, 40 lo
 // Index rewrites (locked, atomic). sortByDate: USEEDITDATE= on.
 bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
 bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate);
+enum class TIndexChange { Done, Missing, Failed };
+// ModifyContentIndex with `work` run while the index's lock is held, once the article's line
+// has been found; when work returns false the index stays as it was (Failed).
+TIndexChange ChangeContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate,
+                                const std::function<bool()>& work);
 bool RemoveContentIndex(const std::string& accountFolder, const std::string& id);
 // The delete cascade: index line, body (only when the index was rewritten), pictures
 // <id>-<n><ext> (n 1..99, each upload-type extension in any letter case, and every name of the

@@ -47,14 +47,6 @@ std::string StripPingField(std::string s) {
   return s;
 }
 
-// A line that is not UTF-8 is read back in the system code page, where a field ending in the
-// first byte of a double-byte character would take its closing quote along: that byte goes.
-std::string EndOnCharacter(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) i += IsSjisLead(static_cast<unsigned char>(s[i])) ? 2 : 1;
-  return i > s.size() ? s.substr(0, s.size() - 1) : s;
-}
-
 std::string AsciiUpper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

@@ -177,6 +177,30 @@ std::string RemoveTrailingBreaks(const std::string& s) {
   return s.substr(0, e);
 }
 
+std::string EndOnCharacter(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) i += IsSjisLead(static_cast<unsigned char>(s[i])) ? 2 : 1;
+  return i > s.size() ? s.substr(0, s.size() - 1) : s;
+}
+
+std::string OneLineField(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s)
+    if (c != '\r' && c != '\n' && c != '\0') out += c;
+  return EndOnCharacter(out);
+}
+
+std::string FormatThousands(long long n) {
+  const std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
 void TrimList(TStringList& lines) {
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
 }
