@@ -1,12 +1,18 @@
 // Saving an article (SS), new or changed, and deleting one (DC).
+#include <unistd.h>
+
 #include "admin/admin_page.h"
 #include "admin/article_pictures.h"
+#include "admin/trackback_send.h"
 #include "store/attachments.h"
 #include "store/file_access.h"
+#include "syndication/update_ping.h"
 #include "text/DString.h"
 #include "text/dates.h"
 
 namespace {
+
+constexpr int kPingWaitMs = 5000;
 
 struct TArticleInput {
   std::string Id, Category, Subject, Date, TrackBack;
@@ -90,9 +96,15 @@ int SaveNewArticle(TWebModule1& m, const TArticleInput& in) {
     return 0;
   }
   ForgetPending(m, pending);
+  std::string result = "記事を新規保存しました";
+  if (!in.TrackBack.empty()) result += SendTrackBack(m, in.TrackBack, id, in.Subject);
+  if (in.SendPing && in.Visible) {
+    usleep(kPingWaitMs * 1000);  // the ping servers come to read the new article
+    result += "<hr>" + SendUpdatePings(m);
+  }
   AppendAllNews(m.ExeFolder, m.Sys.ALLNEWSNAME, m.Sys.ALLNEWSCOUNT, in.Date, m.Account.Title, in.Subject, m.Account.Id,
                 id);
-  page.Add("記事を新規保存しました");
+  page.Add(result);
   page.Finish(kCloseEditorPage);
   return 0;
 }
