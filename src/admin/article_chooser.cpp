@@ -55,26 +55,33 @@ void ArticleTable(TWebModule1& m, TAdminPage& page, const std::string& prefix, c
   page.Add("修正を行う記事を選択してください");
   TCategoryList categories = m.CategoryList;
   TContentRefList refs;
-  LoadContentRefs(m.AccountFolder(), true, true, refs, categories, nullptr);
-  TContentList chosen;
+  TIndexSummary summary;
+  LoadContentRefs(m.AccountFolder(), true, true, refs, categories, &summary);
+  auto chosen = [&](std::string_view month, std::string_view cat) {
+    return month.size() >= 7 && month.substr(0, prefix.size()) == prefix && (category.empty() || cat == category);
+  };
+  // The summary tells how many articles the choice holds: the walk from the newest stops there.
+  long long wanted = 0;
   if (!prefix.empty())
-    for (const TContentRef& r : refs)
-      if (r.date().substr(0, prefix.size()) == prefix && (category.empty() || r.category() == category))
-        chosen.push_back(ToContentIndex(r));
-  if (chosen.empty()) {
+    for (const TMonthGroup& g : summary.Groups())
+      if (chosen(g.month, g.category)) wanted += g.count;
+  TContentList list;
+  for (auto r = refs.begin(); r != refs.end() && static_cast<long long>(list.size()) < wanted; ++r)
+    if (chosen(r->date(), r->category())) list.push_back(ToContentIndex(*r));
+  if (list.empty()) {
     page.Add("<br>対象記事はありません");
     return;
   }
   std::vector<std::string> ids;
-  for (const TContentIndex& c : chosen) ids.push_back(c.id);
-  const std::vector<int> all = CountArticleComments(m.AccountFolder(), ids, true);
-  const std::vector<int> shown = CountArticleComments(m.AccountFolder(), ids, false);
+  for (const TContentIndex& c : list) ids.push_back(c.id);
+  std::vector<int> shown, all;
+  CountArticleComments(m.AccountFolder(), ids, shown, all);
   page.Add("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
   page.Add("<tr><td>記事日付</td><td>カテゴリ</td><td>件名</td><td>非公開コメント</td><td>コメント数</td><td>記事公開</td>"
            "<td>プレビュー</td></tr>");
   const std::string base = "./velm.exe?" + m.AccountWord;
-  for (size_t i = 0; i < chosen.size(); ++i) {
-    const TContentIndex& c = chosen[i];
+  for (size_t i = 0; i < list.size(); ++i) {
+    const TContentIndex& c = list[i];
     page.Add("<tr><td>" + c.date + "</td><td>" + CategoryName(m.CategoryList, c.category) + "</td><td><a href=\"" + base +
              "+ec+" + c.id + "\">" + c.title + "</a></td><td>" + std::to_string(all[i] - shown[i]) + "</td><td>" +
              std::to_string(all[i]) + "</td>" +

@@ -249,12 +249,6 @@ bool Selected(const TFields& r, const std::string& categoryFilter, bool includeH
   return includeHidden || !(r.count == 6 && r[5] == "0");
 }
 
-TStringList LoadIndexLines(const std::string& accountFolder) {
-  TStringList lines;
-  LoadLinesFromFile(accountFolder + kIndexFile, lines);
-  return lines;
-}
-
 bool HasPictureName(const TStringList& names) {
   for (const auto& n : names) {
     const std::string u = UpperCase(n);
@@ -291,9 +285,11 @@ long FindLine(const TStringList& lines, const std::string& id) {
   return -1;
 }
 
-bool IdTaken(const std::string& accountFolder, const TStringList& lines, const std::string& id) {
-  return FindLine(lines, id) >= 0 || FileExists(accountFolder + id + ".txt") ||
-         FileExists(accountFolder + id + ".iix");
+// Whether an article of the index (its text) or a file of the folder has this id. Only an index
+// that holds the id's digits at all is split into lines.
+bool IdTaken(const std::string& accountFolder, const std::string& index, const std::string& id) {
+  if (::memmem(index.data(), index.size(), id.data(), id.size()) && FindLine(SplitLines(index), id) >= 0) return true;
+  return FileExists(accountFolder + id + ".txt") || FileExists(accountFolder + id + ".iix");
 }
 
 // Picture files of an article: <id>-<n><ext> for n 1..99 and the given extensions in any
@@ -421,9 +417,10 @@ TAttachFileList LoadWorkAttachList(const std::string& accountFolder, const std::
 std::string ArticleIdOf(const std::string& stamp) { return Sha1Hex(stamp); }
 
 std::string NewArticleId(const std::string& accountFolder, std::string& stamp) {
-  const TStringList lines = LoadIndexLines(accountFolder);
+  std::string index;
+  LoadTextFromFile(accountFolder + kIndexFile, index);
   std::string id = ArticleIdOf(stamp);
-  for (int step = 0; step < 100000 && IdTaken(accountFolder, lines, id); ++step) {
+  for (int step = 0; step < 100000 && IdTaken(accountFolder, index, id); ++step) {
     stamp = FormatStamp(AddSeconds(ParseStamp(stamp), 1));
     id = ArticleIdOf(stamp);
   }
@@ -431,10 +428,20 @@ std::string NewArticleId(const std::string& accountFolder, std::string& stamp) {
 }
 
 bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate) {
-  return RewriteLines(accountFolder + kIndexFile, [&](TStringList& lines, bool) {
-    TrimList(lines);
-    lines.push_back(IndexLine(c));
-    if (sortByDate) SortByDate(lines);
+  if (sortByDate)
+    return RewriteLines(accountFolder + kIndexFile, [&](TStringList& lines, bool) {
+      TrimList(lines);
+      lines.push_back(IndexLine(c));
+      SortByDate(lines);
+      return TRewrite::Save;
+    });
+  // The new line goes last: the others are copied as they are, without splitting them.
+  return RewriteText(accountFolder + kIndexFile, [&](std::string& text, bool) {
+    size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
+    text.resize(end);
+    if (!text.empty()) text += "\r\n";
+    text += IndexLine(c) + "\r\n";
     return TRewrite::Save;
   });
 }

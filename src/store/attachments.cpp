@@ -53,6 +53,7 @@ bool SaveAttachNames(const std::string& accountFolder, const std::string& id, co
   if (!IsArticleId(id)) return false;
   const std::string path = accountFolder + id + ".iix";
   if (!names.empty()) return SaveLinesToFile(path, names);
+  if (!FileExists(path)) return true;
   return RewriteLines(path, [](TStringList&, bool existed) { return existed ? TRewrite::Delete : TRewrite::Keep; });
 }
 

@@ -593,15 +593,26 @@ void CountComments(const std::string& accountFolder, const std::string& articleI
 
 std::vector<int> CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids,
                                       bool includeHidden) {
-  std::vector<int> counts(ids.size(), 0);
+  std::vector<int> shown, all;
+  CountArticleComments(accountFolder, ids, shown, all);
+  return includeHidden ? all : shown;
+}
+
+void CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids, std::vector<int>& shown,
+                          std::vector<int>& all) {
+  shown.assign(ids.size(), 0);
+  all.assign(ids.size(), 0);
   TLockedFile file;
-  if (ids.empty() || !file.Open(accountFolder + kCommentFile)) return counts;
+  if (ids.empty() || !file.Open(accountFolder + kCommentFile)) return;
   TCommentLineIndex index;
   if (index.Open(accountFolder, file)) {
     TIndexRecord r;
     for (size_t i = 0; i < ids.size(); ++i)
-      if (index.Find(ids[i], r)) counts[i] = includeHidden ? r.all : r.shown;
-    return counts;
+      if (index.Find(ids[i], r)) {
+        shown[i] = r.shown;
+        all[i] = r.all;
+      }
+    return;
   }
   // No index can be kept: one pass over the file.
   std::unordered_multimap<std::string_view, size_t> wanted;
@@ -609,11 +620,14 @@ std::vector<int> CountArticleComments(const std::string& accountFolder, const st
   TCSVList c;
   ForEachLineOf(file, [&](off_t, const char* b, size_t n) {
     c.SetLine(std::string(b, n));
-    if (!IsCommentCount(c.Count()) || (!includeHidden && IsHiddenComment(c))) return;
+    if (!IsCommentCount(c.Count())) return;
+    const bool hidden = IsHiddenComment(c);
     const auto [from, to] = wanted.equal_range(c.Item(1));
-    for (auto it = from; it != to; ++it) ++counts[it->second];
+    for (auto it = from; it != to; ++it) {
+      ++all[it->second];
+      if (!hidden) ++shown[it->second];
+    }
   });
-  return counts;
 }
 
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list) {

@@ -12,6 +12,9 @@ void CountComments(const std::string& accountFolder, const std::string& articleI
 // comment.txt read in blocks: the article lists count the comments of a page's articles.
 std::vector<int> CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids,
                                       bool includeHidden);
+// Both counts of each article of ids: the shown comments and all of them.
+void CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids, std::vector<int>& shown,
+                          std::vector<int>& all);
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list);
 
 // The rewrites hold the file's lock from the read to the atomic replacement; a file left

@@ -249,6 +249,10 @@ TEST_F(Editor, ChooserAndList) {
     EXPECT_EQ(SettingsCell(blog.OwnerPage("demo+lc", none)),
               "修正を行う記事を選択してください\r\n<br>対象記事はありません\r\n</td></tr></table></div></body></html>\r\n")
         << none;
+  // An article written later with an earlier date is found wherever it stands in the index.
+  blog.Article("c1", "2009/05/25 10:00:00", "五月末", "x", true, "", ArticleIdOf("late"));
+  EXPECT_EQ(rows("syear=2009&smonth=5"), (T{"五月末", "五月二", "五月"}));
+  EXPECT_EQ(rows("syear=2008&smonth=99"), T{"古い"});
   (void)a;
 }
 
