@@ -73,7 +73,9 @@ TDecodeResult DecodeBMP(const std::string& bytes, TBitmap24& out) {
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int size = static_cast<int>(bytes.size());
   int w = 0, h = 0, channels = 0;
-  if (!stbi_info_from_memory(data, size, &w, &h, &channels) || w != width || h != height) return TDecodeResult::Broken;
+  // The header as stb_image reads it (its info keeps the sign of a top-down height).
+  if (!stbi_info_from_memory(data, size, &w, &h, &channels) || w != width || std::abs(h) != height)
+    return TDecodeResult::Broken;
   stbi_uc* rgb = stbi_load_from_memory(data, size, &w, &h, &channels, 3);
   if (!rgb) return TDecodeResult::Broken;
   if (w != width || h != height || !out.Resize(w, h)) {
