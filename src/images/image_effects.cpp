@@ -19,7 +19,7 @@ inline void FloorDivide(long long num, long long den, long long& q, long long& r
   }
 }
 
-inline long long Pack(const uint8_t* p) { return (static_cast<long long>(p[0]) << 16) | (p[1] << 8) | p[2]; }
+inline int Pack(const uint8_t* p) { return p[0] << 16 | p[1] << 8 | p[2]; }
 
 // The gray value round((30 red + 59 green + 11 blue) / 100) for every weighted sum.
 struct TGrayTables {
@@ -153,31 +153,42 @@ void SharpImage(TBitmap24& picture, int strength) {
   const size_t rowBytes = static_cast<size_t>(w) * 3;
   // The rows above and at y as they were before: row y is changed once it has been copied.
   std::vector<uint8_t> above(picture.Row(0), picture.Row(0) + rowBytes), here(rowBytes);
+  // Per pixel of a row: P, the difference from the neighbours times the strength, and their
+  // quotient, each in a loop of its own so that the divisions run side by side.
+  std::vector<int> packed(static_cast<size_t>(w));
+  std::vector<long long> num(static_cast<size_t>(w));
+  std::vector<double> quotient(static_cast<size_t>(w));
   for (int y = 1; y < h - 1; ++y) {
     std::memcpy(here.data(), picture.Row(y), rowBytes);
     const uint8_t* up = above.data();
     const uint8_t* down = picture.Row(y + 1);
+    const uint8_t* c = here.data();
+    for (int x = 1; x < w - 1; ++x) {
+      const size_t i = static_cast<size_t>(x) * 3;
+      const int p = Pack(c + i);
+      packed[x] = p;
+      num[x] = static_cast<long long>(strength) * (4 * p - Pack(c + i - 3) - Pack(c + i + 3) - Pack(up + i) - Pack(down + i));
+    }
+    for (int x = 1; x < w - 1; ++x) {
+      // Beyond +-256 every channel clamps, so the quotient is cut there (a black pixel gives 0).
+      const double f = static_cast<double>(num[x]) / std::max(packed[x], 1);
+      quotient[x] = std::clamp(f, -256.0, 256.0);
+    }
     uint8_t* out = picture.Row(y);
-    for (size_t i = 3; i + 3 < rowBytes; i += 3) {
-      const uint8_t* c = here.data() + i;
-      const long long p = Pack(c);
-      if (p == 0) continue;
-      const long long d = 4 * p - Pack(c - 3) - Pack(c + 3) - Pack(up + i) - Pack(down + i);
-      if (d == 0) continue;
-      // v + strength x d / p = v + q + r / p, 0 <= r < p.
-      long long q, r;
-      FloorDivide(strength * d, p, q, r);
-      const int tie = 2 * r > p ? 1 : 2 * r == p ? 0 : -1;
+    for (int x = 1; x < w - 1; ++x) {
+      const long long p = packed[x], n = num[x];
+      if (p == 0 || n == 0) continue;  // a black pixel, or no change
+      // v + n / p = v + q + r / p with 0 <= r < p: the floor of the double quotient is off by
+      // at most one.
+      long long q = static_cast<long long>(std::floor(quotient[x]));
+      long long r = n - q * p;
+      q = r < 0 ? q - 1 : r >= p ? q + 1 : q;
+      r = n - q * p;
+      const int roundUp = 2 * r > p, tie = 2 * r == p;
+      const size_t i = static_cast<size_t>(x) * 3;
       for (int k = 0; k < 3; ++k) {
-        long long t = c[k] + q;
-        if (t >= 255) {
-          t = 255;
-        } else if (t < 0) {
-          t = 0;
-        } else if (tie > 0 || (tie == 0 && (t & 1))) {
-          ++t;
-        }
-        out[i + k] = static_cast<uint8_t>(t);
+        const int t = c[i + k] + static_cast<int>(q);
+        out[i + k] = static_cast<uint8_t>(t < 0 ? 0 : t >= 255 ? 255 : t + (roundUp | (tie & t)));
       }
     }
     std::swap(above, here);
