@@ -236,9 +236,18 @@ int TWebModule1::DoTrimmingWindow(const TCommandEntry&) {
       "  var x = Math.min(Math.max(Math.round(e.clientX - r.left), 0), mask.offsetWidth);",
       "  var y = Math.min(Math.max(Math.round(e.clientY - r.top), 0), mask.offsetHeight);",
       "  var f = document.trimform.posxy;",
-      "  if (_corner == 0) { f.value = x + \" \" + y; _corner = 1; } else { f.value += \" \" + x + \" \" + y; _corner = 0; }",
+      "  var box = document.getElementById(\"clipbox\");",
+      "  if (_corner == 0) { f.value = x + \" \" + y; _corner = 1; box.style.display = \"none\"; return; }",
+      "  f.value += \" \" + x + \" \" + y; _corner = 0;",
+      "  var v = f.value.split(\" \");",
+      "  box.style.left = v[0] + \"px\"; box.style.top = v[1] + \"px\";",
+      "  box.style.width = Math.max(v[2] - v[0], 0) + \"px\"; box.style.height = Math.max(v[3] - v[1], 0) + \"px\";",
+      "  box.style.display = \"block\";",
       "}",
-      "function _clear() { document.trimform.posxy.value = \"左上をクリック\"; _corner = 0; }",
+      "function _clear() {",
+      "  document.trimform.posxy.value = \"左上をクリック\"; _corner = 0;",
+      "  var box = document.getElementById(\"clipbox\"); if (box) box.style.display = \"none\";",
+      "}",
       // Copies the corners to the clipboard, and into the editor's trimming field when it is open.
       "function _toclip() {",
       "  var t = document.trimform.posxy.value;",
@@ -261,6 +270,9 @@ int TWebModule1::DoTrimmingWindow(const TCommandEntry&) {
     page.push_back("<div style=\"position:relative; margin-top:4px; width:" + w + "px; height:" + h + "px\">");
     page.push_back("<img src=\"" + EscapeAttribute(work.URL) + "\" width=\"" + w + "\" height=\"" + h + "\" alt=\"" +
                    SizeText(work) + "\" style=\"position:absolute; left:0px; top:0px; opacity:0.2\">");
+    // The chosen area is outlined under the mask, which takes every click.
+    page.push_back("<div id=\"clipbox\" style=\"position:absolute; display:none; border:1px solid red; "
+                   "box-sizing:border-box\"></div>");
     page.push_back("<div id=\"clipmask\" style=\"position:absolute; left:0px; top:0px; width:" + w + "px; height:" + h +
                    "px; cursor:crosshair\" onclick=\"_pick(event)\"></div>");
     page.push_back("</div>");
