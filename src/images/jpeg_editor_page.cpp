@@ -300,7 +300,7 @@ void Upload(TWebModule1& m, const std::string& work) {
     case TUploadCheck::NotEncoded: m.JpegMessage += kNotSaved; return;
   }
   ForceDirectories(m.AccountImageFolder());
-  if (!SaveStreamToFile(work, stream)) m.JpegMessage += kNotSaved;
+  if (!ReplaceFileAtomically(work, stream)) m.JpegMessage += kNotSaved;
 }
 
 // The working picture through the edits into the result; both stay as they were on any failure.
@@ -327,7 +327,7 @@ void Change(TWebModule1& m, const std::string& work, const std::string& result) 
   std::string jpeg;
   const bool encoded = EncodeJPEG(picture, jpeg, kJpegEditQuality);
   picture = TBitmap24();
-  if (!encoded || !SaveStreamToFile(result, jpeg)) m.JpegMessage += kNotSaved;
+  if (!encoded || !ReplaceFileAtomically(result, jpeg)) m.JpegMessage += kNotSaved;
 }
 
 }  // namespace

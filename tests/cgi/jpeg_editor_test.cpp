@@ -252,11 +252,18 @@ TEST(JpegEditorRequests, ChangeStartsFromTheWorkingPictureEachTime) {
     EXPECT_EQ(Size(ed.Picture(kResult)), 640048) << fields;
   }
 
+  // Every step at once on a picture one pixel wide.
+  ed.Inst.Write(kWork, Colourful(1, 5000));
+  r = ed.Action("done=change&cchange=sepia&light=5&contrast=-5&gammar=0.5&csharp=50&mosaic=5&median=1&rtone=5&rotate=left");
+  EXPECT_FALSE(Has(r.body, "color:red\">"));
+  EXPECT_EQ(Size(ed.Picture(kResult)), 50000001);
+
   // A working picture that does not decode leaves the result alone.
+  const std::string kept = ed.Inst.Read(kResult);
   ed.Inst.Write(kWork, work.substr(0, 300));
   r = ed.Action("done=change&cchange=nega");
   EXPECT_TRUE(Has(r.body, kNotPicture));
-  EXPECT_EQ(Size(ed.Picture(kResult)), 640048);
+  EXPECT_EQ(ed.Inst.Read(kResult), kept);
   EXPECT_TRUE(ed.Strays().empty());
 }
 
