@@ -1,10 +1,9 @@
-// The JPEG editor through whole requests: uploads, the actions on the two pictures, edits, the
-// editor page and the trimming window.
+// The JPEG editor through whole requests: uploads, the actions on the two pictures, edits and
+// the editor page (the trimming window is tried in the browser test).
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cstdlib>
+#include <filesystem>
 
 #include "blog_fixture.h"
 #include "images/jpeg_editor.h"
@@ -51,29 +50,17 @@ public:
   }
   TCGIResult Action(const std::string& fields) const { return Post("demo+jd", fields); }
 
-  // Width x height of a stored JPEG, 0 when it is missing or does not decode.
-  TBitmap24 Picture(const std::string& rel) const {
+  TBitmap24 Picture(const std::string& rel) const {  // empty when missing or not a JPEG
     TBitmap24 b;
     DecodeJPEG(Inst.Read(rel), b);
     return b;
   }
-  // Names in the scratch folder that are neither of the two pictures (half-written files).
-  std::vector<std::string> Strays() const {
-    std::vector<std::string> out;
-    if (DIR* d = opendir((AccountRoot() + "images/demo").c_str())) {
-      while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != ".." && n != "_jpegmod.jpg" && n != "__jpegmod.jpg") out.push_back(n);
-      }
-      closedir(d);
-    }
-    return out;
-  }
-
-private:
-  std::string AccountRoot() const {
-    const std::string f = Inst.AccountFolder();
-    return f.substr(0, f.size() - std::string("velmsystem/owner/").size());
+  // Files in the scratch folder besides the two pictures (half-written ones).
+  size_t Strays() const {
+    size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(Inst.AccountFolder() + "../../images/demo"))
+      n += e.path().filename() != "_jpegmod.jpg" && e.path().filename() != "__jpegmod.jpg";
+    return n;
   }
 };
 
@@ -118,7 +105,7 @@ TEST(JpegEditorRequests, UploadStoresJpegAndBmpAsJpeg) {
   EXPECT_GT(b.At(3, 10)[2], 230);  // red on the left
   EXPECT_GT(b.At(33, 10)[0], 230);  // blue on the right
   EXPECT_TRUE(Has(r.body, "alt=\"37 / 23\""));
-  EXPECT_TRUE(ed.Strays().empty());
+  EXPECT_EQ(ed.Strays(), 0u);
 }
 
 TEST(JpegEditorRequests, UploadLimitIsBelowFiveMebibytes) {
@@ -156,24 +143,17 @@ TEST(JpegEditorRequests, BadUploadsChangeNothing) {
   ed.Inst.Write(kResult, "result");
   for (const auto& c : cases) {
     const TCGIResult r = ed.Post("demo+jd", c.Body, true);
-    EXPECT_EQ(r.exitCode, 0) << c.What;
-    EXPECT_TRUE(Has(r.body, c.Message)) << c.What;
-    EXPECT_TRUE(Has(r.body, "加工するJpeg/BMP画像をアップロードする")) << c.What;  // the editor page follows
-    EXPECT_EQ(ed.Inst.Read(kWork), "working") << c.What;
-    EXPECT_EQ(ed.Inst.Read(kResult), "result") << c.What;
+    EXPECT_TRUE(Has(r.body, c.Message) && Has(r.body, "name=\"jpegimage\"")) << c.What;  // on the editor page
+    EXPECT_EQ(ed.Inst.Read(kWork) + ed.Inst.Read(kResult), "workingresult") << c.What;
   }
   // Without or with an unknown action nothing is done and no page follows.
-  for (const char* body : {"", "done=", "done=rotate", "trimming=1+2+3+4"}) {
-    const TCGIResult r = ed.Action(body);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.body, "") << body;
-  }
+  for (const char* body : {"", "done=rotate", "trimming=1+2+3+4"}) EXPECT_EQ(ed.Action(body).body, "") << body;
   EXPECT_EQ(ed.Post("demo+jd", UploadBody(jpeg, "a.jpg", "unknown"), true).body, "");
   // An upload's file that holds what looks like a url-encoded action is still an upload.
   const TCGIResult r = ed.Post("demo+jd", UploadBody(jpeg + "&done=delete&"), true);
   EXPECT_EQ(ed.Inst.Read(kWork), jpeg + "&done=delete&");
   EXPECT_EQ(ed.Inst.Read(kResult), "result");
-  EXPECT_TRUE(ed.Strays().empty());
+  EXPECT_EQ(ed.Strays(), 0u);
 }
 
 TEST(JpegEditorRequests, DeleteExchangeAndDownload) {
@@ -243,20 +223,12 @@ TEST(JpegEditorRequests, ChangeStartsFromTheWorkingPictureEachTime) {
   r = ed.Action("done=change&rwidth=100000&rheight=100000");
   EXPECT_TRUE(Has(r.body, kTooManyPixels));
   EXPECT_EQ(ed.Inst.Read(kResult), before);
-  for (const char* fields : {"trimming=a+b+c+d&rwidth=abc&rheight=-5&gammar=abc", "trimming=-50+-50+99999+99999&gammar=0",
-                             "mosaic=7&csharp=-10&light=1000&contrast=x&gammar=1e308&rtone=-2147483648",
-                             "trimming=60+40+10+10&rotate=TURN&median=1&mosaic=100&gammar=-2"}) {
+  for (const char* fields : {"trimming=a+b+c+d&rwidth=abc&rheight=-5&gammar=abc&mosaic=7&csharp=-10&light=1000",
+                             "trimming=60+40+10+10&rotate=TURN&median=1&mosaic=100&gammar=1e308&rtone=-2147483648"}) {
     r = ed.Action(std::string("done=change&") + fields);
-    EXPECT_EQ(r.exitCode, 0) << fields;
     EXPECT_FALSE(Has(r.body, "color:red\">")) << fields;
     EXPECT_EQ(Size(ed.Picture(kResult)), 640048) << fields;
   }
-
-  // Every step at once on a picture one pixel wide.
-  ed.Inst.Write(kWork, Colourful(1, 5000));
-  r = ed.Action("done=change&cchange=sepia&light=5&contrast=-5&gammar=0.5&csharp=50&mosaic=5&median=1&rtone=5&rotate=left");
-  EXPECT_FALSE(Has(r.body, "color:red\">"));
-  EXPECT_EQ(Size(ed.Picture(kResult)), 50000001);
 
   // A working picture that does not decode leaves the result alone.
   const std::string kept = ed.Inst.Read(kResult);
@@ -264,7 +236,7 @@ TEST(JpegEditorRequests, ChangeStartsFromTheWorkingPictureEachTime) {
   r = ed.Action("done=change&cchange=nega");
   EXPECT_TRUE(Has(r.body, kNotPicture));
   EXPECT_EQ(ed.Inst.Read(kResult), kept);
-  EXPECT_TRUE(ed.Strays().empty());
+  EXPECT_EQ(ed.Strays(), 0u);
 }
 
 TEST(JpegEditorRequests, EditorPageShowsThePicturesAndThePostedValues) {
@@ -292,53 +264,39 @@ TEST(JpegEditorRequests, EditorPageShowsThePicturesAndThePostedValues) {
                              "value=\"exchange\"><input style=\"color:purple\" type=\"submit\" value=\"オリジナルに変更する\">",
                              "value=\"delete\"><input style=\"color:red\" type=\"submit\" value=\"ファイル削除\">"})
     EXPECT_TRUE(Has(page, button)) << button;
-  // Nothing posted: the whole picture, its size, the aspect lock on, every choice at "none".
-  EXPECT_TRUE(Has(page, "<input type=\"hidden\" name=\"owidth\" value=\"600\"><input type=\"hidden\" name=\"oheight\" value=\"40\">"));
-  EXPECT_TRUE(Has(page, "name=\"trimming\" value=\"0 0 600 40\""));
-  EXPECT_TRUE(Has(page, "name=\"rwidth\" value=\"600\""));
-  EXPECT_TRUE(Has(page, "name=\"alock\" value=\"1\" checked>縦横比を固定"));
-  EXPECT_TRUE(Has(page, "name=\"rotate\" value=\"none\" checked>しない"));
-  EXPECT_TRUE(Has(page, "name=\"gammar\" value=\"1.00\""));
-  EXPECT_TRUE(Has(page, "<select name=\"light\"><option value=\"-50\">－非常に強く</option>"));
-  EXPECT_TRUE(Has(page, "<option value=\"0\" selected>しない</option><option value=\"5\">＋弱く</option>"));
-  EXPECT_EQ(page.find("トリミング") < page.find("横幅 / 縦幅<br>(トリミング時無効)") &&
-                page.find("回転") < page.find("カラー調整") && page.find("シャープ") < page.find("モザイク") &&
-                page.find("ぼかし") < page.find("明るさ調整") && page.find("コントラスト調整") < page.find("色調補正") &&
-                page.find("色調補正") < page.find("ガンマ補正"),
-            true);
-  EXPECT_TRUE(Has(page, "<tr style=\"background-color:#c0ffc0\"><td nowrap>トリミング</td>"));
-  EXPECT_TRUE(Has(page, "<tr style=\"background-color:#f0fff0\"><td nowrap>横幅 / 縦幅<br>(トリミング時無効)</td>"));
+  // Nothing posted: the whole picture, its size, the aspect lock on, every choice at "none", the
+  // rows in their order on alternating backgrounds.
+  for (const char* shown : {"<input type=\"hidden\" name=\"owidth\" value=\"600\"><input type=\"hidden\" name=\"oheight\" value=\"40\">",
+                            "name=\"trimming\" value=\"0 0 600 40\"", "name=\"rwidth\" value=\"600\"",
+                            "name=\"alock\" value=\"1\" checked>縦横比を固定", "name=\"rotate\" value=\"none\" checked>しない",
+                            "name=\"gammar\" value=\"1.00\"", "<select name=\"light\"><option value=\"-50\">－非常に強く</option>",
+                            "<option value=\"0\" selected>しない</option><option value=\"5\">＋弱く</option>"})
+    EXPECT_TRUE(Has(page, shown)) << shown;
+  size_t at = 0;
+  int row = 0;
+  for (const char* label : {"トリミング", "横幅 / 縦幅<br>(トリミング時無効)", "回転", "カラー調整", "シャープ", "モザイク", "ぼかし",
+                            "明るさ調整", "コントラスト調整", "色調補正", "ガンマ補正"}) {
+    at = page.find(std::string("<tr style=\"background-color:") + (row++ % 2 ? "#f0fff0" : "#c0ffc0") +
+                       "\"><td nowrap>" + label + "</td>", at);
+    EXPECT_NE(at, std::string::npos) << label;
+  }
 
   // After a change every control shows what was posted.
   page = ed.Action("done=change&trimming=1+2+30+20&rwidth=300&rheight=20&rotate=left&cchange=Sepia&csharp=25&mosaic=3"
                    "&median=1&light=-10&contrast=50&rtone=5&gtone=-25&btone=10&gammar=2.5&owidth=600&oheight=40")
              .body;
-  for (const char* shown : {"name=\"trimming\" value=\"1 2 30 20\"", "name=\"rwidth\" value=\"300\"",
-                            "name=\"rheight\" value=\"20\"", "value=\"1\">縦横比を固定", "value=\"left\" checked>左に90度",
-                            "value=\"sepia\" checked>セピア", "<option value=\"25\" selected>普通</option><option value=\"50\">強く</option></select>",
+  for (const char* shown : {"name=\"trimming\" value=\"1 2 30 20\"", "name=\"rheight\" value=\"20\"",
+                            "value=\"1\">縦横比を固定", "value=\"left\" checked>左に90度", "value=\"sepia\" checked>セピア",
+                            "<option value=\"25\" selected>普通</option><option value=\"50\">強く</option></select>",
                             "<option value=\"3\" selected>普通</option>", "name=\"median\" value=\"1\" checked>",
-                            "<select name=\"light\">", "<option value=\"-10\" selected>－普通</option>",
-                            "<option value=\"50\" selected>＋非常に強く</option>", "<option value=\"-25\" selected>－強く</option>",
-                            "<option value=\"10\" selected>＋普通</option>", "<option value=\"5\" selected>＋弱く</option>",
-                            "name=\"gammar\" value=\"2.50\""})
+                            "<option value=\"-10\" selected>", "<option value=\"50\" selected>", "<option value=\"-25\" selected>",
+                            "<option value=\"10\" selected>", "<option value=\"5\" selected>", "name=\"gammar\" value=\"2.50\""})
     EXPECT_TRUE(Has(page, shown)) << shown;
   EXPECT_FALSE(Has(page, "name=\"rotate\" value=\"none\" checked"));
   // Posted text comes back escaped.
   page = ed.Action("done=change&trimming=%22%3E%3Cb%3E&rwidth=%3Cx").body;
   EXPECT_TRUE(Has(page, "name=\"trimming\" value=\"&quot;&gt;&lt;b&gt;\""));
   EXPECT_TRUE(Has(page, "name=\"rwidth\" value=\"&lt;x\""));
-}
-
-TEST(JpegEditorRequests, TrimmingWindow) {
-  TEditor ed;
-  ed.Inst.Write(kWork, Colourful(120, 90));
-  const std::string page = ed.Post("demo+tr", "").body;
-  EXPECT_TRUE(Has(page, "<title>VELM トリミングウィンドウ</title>"));
-  EXPECT_TRUE(Has(page, "name=\"posxy\" value=\"左上をクリック\""));
-  EXPECT_TRUE(Has(page, "value=\"Clear\""));
-  EXPECT_TRUE(Has(page, "value=\"To Clip\""));
-  EXPECT_TRUE(Has(page, "width=\"120\" height=\"90\" alt=\"120 / 90\" style=\"position:absolute; left:0px; top:0px; opacity:0.2\""));
-  EXPECT_TRUE(Has(page, "id=\"clipmask\" style=\"position:absolute; left:0px; top:0px; width:120px; height:90px"));
 }
 
 }  // namespace

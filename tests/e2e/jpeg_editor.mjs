@@ -148,17 +148,6 @@ describe('JPEG editor in the browser', () => {
     assert.equal(await page.locator('img[src*="/__jpegmod.jpg?"]').getAttribute('alt'), '238 / 130');
   });
 
-  it('makes the result the working picture, then deletes both', async () => {
-    await follow(button('オリジナルに変更する'));
-    assert.equal(await page.locator('img[src*="/_jpegmod.jpg?"]').getAttribute('alt'), '238 / 130');
-    assert.equal(await page.locator('img[src*="/__jpegmod.jpg?"]').count(), 0);
-    assert.ok(!fs.existsSync(at('images/demo/__jpegmod.jpg')));
-    await follow(page.locator('input[type="submit"][value="加工実行"]'));
-    await follow(button('ファイル削除'));
-    assert.equal(await page.locator('img').count(), 0);
-    assert.deepEqual(fs.readdirSync(at('images/demo')), []);
-  });
-
   it('produced no console errors and no failed requests', () => {
     assert.deepEqual(problems, []);
   });
