@@ -157,6 +157,10 @@ public:
   // ---- display settings, site images, profile, colours, gadgets (admin/) ----
 
   // ---- JPEG editor (images/) ----
+  int DoJpegEditor(const TCommandEntry&);          // JM
+  int DoTrimmingWindow(const TCommandEntry&);      // TR
+  int DoJpegAction(const TCommandEntry&);          // JD
+  std::string JpegMessage;                         // what JD tells the JM page (red spans)
 
 private:
   bool Prepare();

@@ -36,6 +36,10 @@ bool SaveStreamToFile(const std::string& path, const std::string& bytes);
 // A file made from others (an index that is made anew when stale): replaced atomically, without
 // lock or sync, since a lost or old copy is only made again.
 bool SaveDerivedFile(const std::string& path, const std::string& bytes);
+// A file that is also read without the lock (a picture the web server sends itself): written
+// beside the path, fsynced and renamed over it, so every reader gets the old file or the new one
+// whole, never an empty or partial one. Concurrent writers: the last rename wins.
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
 // Whether a source modified at modifiedNs (ns since the epoch) may still change within the same
 // file-system time stamp: a derived file made from it now is not kept, since a change of the
 // same size in the same tick would leave its stamp unchanged.
