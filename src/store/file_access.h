@@ -123,3 +123,24 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
 // The first of `names` (in their order) that names a file in folder without regard to ASCII
 // case, as the name is on disk (an exact match wins); "" when there is none. One folder scan.
 std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names);
+
+// ---- A side file that is both a lock and a short note (file_access_note.cpp) ----
+
+// Taken without waiting: one process holds a key's lock while the others go on without it.
+// The note (a line of text) is read and replaced in place while the lock is held; the file is
+// never renamed over, so the lock always names it.
+class TLockNote {
+public:
+  TLockNote() = default;
+  ~TLockNote();
+  TLockNote(const TLockNote&) = delete;
+  TLockNote& operator=(const TLockNote&) = delete;
+  bool TryLock(const std::string& path);  // false when another process holds it (or it cannot be made)
+  bool Write(const std::string& text);    // while held
+  void Unlock();
+
+private:
+  int FFd = -1;
+};
+// The note of path without the lock ("" when missing or unreadable).
+std::string PeekNote(const std::string& path);

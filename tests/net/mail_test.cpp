@@ -201,8 +201,9 @@ TEST(SMTPMail, EveryRefusedOrDroppedStepHasItsResult) {
     EXPECT_EQ(m.Send(), c.Result) << c.Word << " " << c.Reply;
     EXPECT_FALSE(m.Connected());
     // QUIT still goes after a refusal on an open connection.
-    if (std::string(c.Reply).size() > 0 && c.Result != -99)
+    if (std::string(c.Reply).size() > 0 && c.Result != -99) {
       EXPECT_EQ(smtp.Commands.back(), "QUIT") << c.Word;
+    }
   }
   // A silent server costs the deadline, not the four waits of 30 s.
   TLoopbackServer silent([](TLoopbackPeer& p, int) { p.Hold(); });
