@@ -1,5 +1,6 @@
 // The display and behaviour settings page (UC, VV) and its save (US): style.txt and title.txt.
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "admin/setting_cell.h"
@@ -241,6 +242,52 @@ const std::vector<TRow>& Rows() {
   return rows;
 }
 
+// The options of a select, made once for all the selects that offer them: each option's text
+// before and after the place of " selected".
+struct TOptionSet {
+  std::vector<std::string> Values, Heads, Tails;
+};
+
+TOptionSet MakeOptions(const std::vector<std::pair<std::string, std::string>>& choices, bool colors) {
+  TOptionSet set;
+  for (const auto& [value, label] : choices) {
+    const std::string v = EscapeAttribute(value);
+    set.Values.push_back(value);
+    set.Heads.push_back("<option value=\"" + v + "\"" + (colors && !value.empty() ? " style=\"color:" + v + "\"" : ""));
+    set.Tails.push_back(">" + label + "</option>");
+  }
+  return set;
+}
+
+// A select over a set; a stored value that is not among them is offered too, so a save keeps it.
+std::string SelectOf(const std::string& field, const TOptionSet& set, const std::string& current, bool colors = false) {
+  std::string out = "<select name=\"" + field + "\">";
+  bool found = false;
+  for (size_t i = 0; i < set.Values.size(); ++i) {
+    const bool selected = !found && set.Values[i] == current;
+    found = found || selected;
+    out += set.Heads[i];
+    if (selected) out += " selected";
+    out += set.Tails[i];
+  }
+  if (!found)
+    out += OptionTag(current, EscapeAttribute(current), true, colors && !current.empty() ? "color:" + EscapeAttribute(current) : "");
+  return out + "</select>";
+}
+
+std::vector<std::pair<std::string, std::string>> Pairs(const TChoices& choices) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const auto& c : choices) out.emplace_back(c.Value, c.Label);
+  return out;
+}
+
+TOptionSet TemplateOptions(const TContentTempList& list) {
+  std::vector<std::pair<std::string, std::string>> out = {{"", "デフォルト"}};
+  for (const auto& t : list)
+    if (!t.Name.empty()) out.emplace_back(t.Name, Escape(t.Name));
+  return MakeOptions(out, false);
+}
+
 // The values shown in the form: every key of style.txt by field name, then title and description.
 class TDesignValues {
 public:
@@ -300,44 +347,32 @@ public:
     return it == FValues.end() ? none : it->second;
   }
 
+  // The colour list (the system's colours, then the user's) and the font sizes, made once a page.
+  const TOptionSet& Colors() const {
+    if (!FColors) {
+      std::vector<std::pair<std::string, std::string>> colors;
+      for (const auto& c : M.Sys.ColorList) colors.emplace_back(c.Value, c.Name);
+      for (const auto& c : M.Css.UserColors) colors.emplace_back(c.Value, c.Name);
+      FColors = MakeOptions(colors, true);
+    }
+    return *FColors;
+  }
+  const TOptionSet& Sizes() const {
+    if (!FSizes) FSizes = MakeOptions(Pairs(kSizes), false);
+    return *FSizes;
+  }
+
   TWebModule1& M;
 
 private:
   std::map<std::string, std::string> FValues;
+  mutable std::optional<TOptionSet> FColors, FSizes;
 };
 
 std::string ChoiceLabel(const TChoices& choices, const std::string& value) {
   for (const auto& c : choices)
     if (value == c.Value) return c.Label;
   return EscapeAttribute(value);
-}
-
-// A select over choices; a stored value that is not among them is offered too, so a save keeps it.
-std::string SelectOf(const std::string& field, const std::vector<std::pair<std::string, std::string>>& choices,
-                     const std::string& current, bool colors = false) {
-  std::string out = "<select name=\"" + field + "\">";
-  bool found = false;
-  for (const auto& [value, label] : choices) {
-    const bool selected = !found && value == current;
-    found = found || selected;
-    out += OptionTag(value, label, selected, colors && !value.empty() ? "color:" + EscapeAttribute(value) : "");
-  }
-  if (!found)
-    out += OptionTag(current, EscapeAttribute(current), true, colors && !current.empty() ? "color:" + EscapeAttribute(current) : "");
-  return out + "</select>";
-}
-
-std::vector<std::pair<std::string, std::string>> Pairs(const TChoices& choices) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const auto& c : choices) out.emplace_back(c.Value, c.Label);
-  return out;
-}
-
-std::vector<std::pair<std::string, std::string>> TemplateChoices(const TContentTempList& list) {
-  std::vector<std::pair<std::string, std::string>> out = {{"", "デフォルト"}};
-  for (const auto& t : list)
-    if (!t.Name.empty()) out.emplace_back(t.Name, Escape(t.Name));
-  return out;
 }
 
 // The small table that shows the column order of a layout: menu, content and gadget area.
@@ -361,14 +396,9 @@ std::string Control(const TDesignValues& v, const TItem& it) {
       return "<input type=\"text\" name=\"blogtitle\" size=\"40\" value=\"" + EscapeAttribute(cur) + "\">";
     case C::Description:
       return "<textarea name=\"blogdescription\" rows=\"5\" cols=\"40\">" + BrToTextarea(cur) + "</textarea>";
-    case C::Color: {
-      std::vector<std::pair<std::string, std::string>> colors;
-      for (const auto& c : m.Sys.ColorList) colors.emplace_back(c.Value, c.Name);
-      for (const auto& c : m.Css.UserColors) colors.emplace_back(c.Value, c.Name);
-      return SelectOf(field, colors, cur, true);
-    }
-    case C::Size: return SelectOf(field, Pairs(kSizes), cur);
-    case C::Select: return SelectOf(field, Pairs(*it.Choices), cur);
+    case C::Color: return SelectOf(field, v.Colors(), cur, true);
+    case C::Size: return SelectOf(field, v.Sizes(), cur);
+    case C::Select: return SelectOf(field, MakeOptions(Pairs(*it.Choices), false), cur);
     case C::Text: {
       std::string input = "<input type=\"text\" name=\"" + field + "\" size=\"" + std::to_string(it.Size) + "\"";
       if (it.MaxLength > 0) input += " maxlength=\"" + std::to_string(it.MaxLength) + "\"";
@@ -381,9 +411,9 @@ std::string Control(const TDesignValues& v, const TItem& it) {
                "\"" + (cur == c.Value ? " checked" : "") + ">" + c.Label;
       return out;
     }
-    case C::NaviTemplate: return SelectOf(field, TemplateChoices(m.Sys.NaviTempList), cur);
-    case C::ContentTemplate: return SelectOf(field, TemplateChoices(m.Sys.ContentTempList), cur);
-    case C::CommentTemplate: return SelectOf(field, TemplateChoices(m.Sys.CommentTempList), cur);
+    case C::NaviTemplate: return SelectOf(field, TemplateOptions(m.Sys.NaviTempList), cur);
+    case C::ContentTemplate: return SelectOf(field, TemplateOptions(m.Sys.ContentTempList), cur);
+    case C::CommentTemplate: return SelectOf(field, TemplateOptions(m.Sys.CommentTempList), cur);
     case C::DefaultPage: {
       // The value is the category name as stored, so it comes back exactly as the dispatcher compares it.
       std::vector<std::pair<std::string, std::string>> pages = {{"", "全ての記事"}};
@@ -392,7 +422,7 @@ std::string Control(const TDesignValues& v, const TItem& it) {
         pages.emplace_back(c.name, "カテゴリ - " + c.name);
         if (cur == c.id) current = c.name;  // an older file may name the category by its id
       }
-      return SelectOf(field, pages, current);
+      return SelectOf(field, MakeOptions(pages, false), current);
     }
     case C::Layout: {
       // SIDEMENUCONTROL= 1 allows the two-column layouts only, 2 the three-column ones only.
@@ -462,9 +492,10 @@ int TWebModule1::DoDesignPage(const TCommandEntry&) {
 int TWebModule1::DoDesignSave(const TCommandEntry&) {
   std::map<std::string, std::string> saved;
   const std::string folder = AccountFolder();
-  const bool styleOk = RewriteText(folder + "style.txt", [&](std::string& text, bool) {
+  // A file whose content stays the same is not written again.
+  const bool styleOk = RewriteText(folder + "style.txt", [&](std::string& text, bool existed) {
     const TStringList old = SplitLines(text);
-    text.clear();
+    std::string now;
     for (const TDesignKey& k : kKeys) {
       std::string value;
       if (k.Kind == TKind::Kept) {
@@ -475,13 +506,20 @@ int TWebModule1::DoDesignSave(const TCommandEntry&) {
         value = PostedValue(*this, k);
         saved[k.Field] = value;
       }
-      text += std::string(k.Key) + value + "\r\n";
+      now += std::string(k.Key) + value + "\r\n";
     }
+    if (existed && now == text) return TRewrite::Keep;
+    text.swap(now);
     return TRewrite::Save;
   });
   const std::string title = OneLine(Request.ContentFieldValue("blogtitle"));
   const std::string description = BreaksToBr(Request.ContentFieldValue("blogdescription"));
-  const bool titleOk = SaveLinesToFile(folder + "title.txt", {title, description});
+  const bool titleOk = RewriteText(folder + "title.txt", [&](std::string& text, bool existed) {
+    const std::string now = title + "\r\n" + description + "\r\n";
+    if (existed && now == text) return TRewrite::Keep;
+    text = now;
+    return TRewrite::Save;
+  });
 
   // The frame and the table show the settings as they are now.
   Css = ReadDesign(folder, Sys.SIDEMENUCONTROL);
