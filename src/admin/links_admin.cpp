@@ -231,8 +231,3 @@ int TWebModule1::DoLinkSave(const TCommandEntry&) {
   LinkPage(*this, message, "", "");
   return 1;
 }
-
-int TWebModule1::DoLinkPage(const TCommandEntry&) {
-  LinkPage(*this, "", "", "");
-  return 1;
-}

@@ -19,7 +19,7 @@ const std::vector<TCommandEntry>& CommandTable() {
       {"RSSL20", &M::DoFeed, R::None, "", false, false, false, B::Form, "long", "2.0", ""},
       {"ATOM", &M::DoFeed, R::None, "", false, false, false, B::Form, "short", "ATOM", ""},
       {"ATOML", &M::DoFeed, R::None, "", false, false, false, B::Form, "long", "ATOM", ""},
-      {"LS", kNone, R::None, "", true, false, false, B::Form, "", "", ""},
+      {"LS", &M::DoLinkSupport, R::None, "", true, false, false, B::Form, "", "", ""},
       {"KEYIMAGE", kNone, R::None, "", false, false, false, B::Form, "", "", ""},
       {"IU", kNone, R::EcIfArg3ElseWc, "", true, true, true, B::Upload, "", "", ""},
       {"TU", &M::DoSiteImageUpload, R::Fixed, "VV", true, true, true, B::Upload, "titleimage", "", ""},

@@ -124,3 +124,38 @@ TEST_F(Links, PlainFormsLoginAndOtherSites) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LinkSupport, PopupPageAndLogin) {
+  TAdminFixture blog;
+  EXPECT_EQ(blog.OwnerPage("demo+ls"),
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<html lang=\"ja\"><head>\r\n<meta "
+            "http-equiv=\"content-type\" content=\"text/html; charset=shift_jis\">\r\n<meta http-equiv=\"content-style-type\" "
+            "content=\"text/css\">\r\n<meta http-equiv=\"content-script-type\" content=\"text/javascript\">\r\n<title>VELM "
+            "リンクサポート</title>\r\n<script type=\"text/javascript\"><!--\r\nfunction _urlcat() { "
+            "document.getElementById('anchor').value = '<a href=\"' + document.getElementById('v1').value + '\" "
+            "target=\"_blank\">' + document.getElementById('v2').value + '<\\/a>'; }\r\nfunction _toclip() { var a = "
+            "document.getElementById('anchor'); a.select(); if (navigator.clipboard) { navigator.clipboard.writeText(a.value); "
+            "} else { document.execCommand('copy'); } }\r\n// --></script>\r\n</head>\r\n<body style=\"font-size:x-small\">\r\n"
+            "リンクタイトル取得<br>\r\n<form style=\"margin:0px\" action=\"./velm.exe?demo+ls\" method=\"post\">URL<br><input "
+            "type=\"text\" name=\"targeturl\" id=\"v1\" value=\"\" size=\"60\"><input type=\"submit\" value=\"取得\"></form>\r\n"
+            "取得タイトル <span style=\"color:red\">取得できない又は文字バケの場合は手動で入力</span><br>\r\n<input type=\"text\" "
+            "name=\"targettitle\" id=\"v2\" value=\"\" size=\"60\"><input type=\"button\" value=\"結合\" onclick=\"_urlcat()\">"
+            "<br>\r\nリンクアンカー<br>\r\n<input type=\"text\" id=\"anchor\" value=\"\" size=\"70\"><br>\r\n<input type=\"button\" "
+            "value=\"クリップボード\" onclick=\"_toclip()\"><input type=\"button\" value=\"Close\" onclick=\"window.close()\">\r\n"
+            "</body></html>\r\n");
+  // The posted address comes back escaped; without the switch nothing is fetched.
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+ls", {{"targeturl", "http://127.0.0.1:1/\"><script>"}}),
+                  "<span style=\"color:red\">リンクサポートは利用できません</span><br>"));
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+ls", {{"targeturl", "http://x/\"><b>"}}), "value=\"http://x/&quot;&gt;&lt;b&gt;\""));
+  EXPECT_TRUE(Has(blog.Page("demo+ls"), kLoginFailure));
+  // The link page offers the title button only with the switch on.
+  EXPECT_FALSE(Has(blog.OwnerPage("demo+lv"), "_gettitle"));
+  blog.Ini("USELINKSUPPORT=ON\r\n");
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+lv"), "<input type=\"button\" onclick=\"_gettitle()\" value=\"タイトル取得\"><br><span "
+                                             "style=\"color:blue\">タイトル取得は最初に行って下さい。<br>取得できない・文字化けの"
+                                             "場合は手動で入力して下さい</span>"));
+}
+
+}  // namespace

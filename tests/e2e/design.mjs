@@ -28,7 +28,7 @@ const color = (selector, property) => page.$eval(selector, (e, p) => getComputed
 describe('the owner designs the blog', () => {
   before(async () => {
     assert.ok(velmExe && fs.existsSync(velmExe), 'usage: node design.mjs velm.exe');
-    site = await startSite(velmExe, ['USELINKBANNER=ON', 'BANNERMAXSIZE=102400']);
+    site = await startSite(velmExe, ['USELINKBANNER=ON', 'BANNERMAXSIZE=102400', 'USELINKSUPPORT=ON']);
     browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: chromiumArgs });
     page = await browser.newPage({ viewport: { width: 1100, height: 900 } });
     page.on('console', (msg) => {
@@ -98,10 +98,13 @@ describe('the owner designs the blog', () => {
     assert.ok((await settings()).includes('デザイン カテゴリの追加を行いました'));
   });
 
-  it('adds a link with a banner', async () => {
+  it('adds a link with a banner, its title fetched first', async () => {
     await menu('リンク');
-    await page.fill('input[name="newurltitle"]', 'デザインの参考');
     await page.fill('input[name="newurllink"]', site.url('demo+dv'));
+    await follow(page.locator('input[type="button"][value="タイトル取得"]'));
+    assert.equal(await page.inputValue('input[name="newurltitle"]'), site.sjis('velmsystem/demo/title.txt').split('\r\n')[0]);
+    assert.equal(await page.inputValue('input[name="newurllink"]'), site.url('demo+dv'));
+    await page.fill('input[name="newurltitle"]', 'デザインの参考');
     await page.fill('input[name="newurlcategory"]', 'design');
     await page.setInputFiles('input[name="linkbanner"]', { name: 'banner.png', mimeType: 'image/png', buffer: banner });
     await follow(page.locator('input[type="submit"][value="リンクを処理します"]'));
@@ -141,6 +144,14 @@ describe('the owner designs the blog', () => {
     const img = page.locator('.contentcell a img');
     assert.equal(await img.getAttribute('alt'), 'デザインの参考');
     assert.equal(await img.evaluate((e) => e.naturalWidth), 88);
+  });
+
+  it('composes an anchor in the link support pop-up', async () => {
+    await page.goto(site.url('demo+ls'));
+    await page.fill('#v1', 'http://example.jp/');
+    await page.fill('#v2', '例のページ');
+    await page.click('input[value="結合"]');
+    assert.equal(await page.inputValue('#anchor'), '<a href="http://example.jp/" target="_blank">例のページ</a>');
   });
 
   it('produced no console errors and no failed requests', () => {
