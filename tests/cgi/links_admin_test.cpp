@@ -1,6 +1,8 @@
 // The owner's link page and its save: add, change, move, delete and banners.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "admin_fixture.h"
 
 namespace {
@@ -156,6 +158,33 @@ TEST(LinkSupport, PopupPageAndLogin) {
   EXPECT_TRUE(Has(blog.OwnerPage("demo+lv"), "<input type=\"button\" onclick=\"_gettitle()\" value=\"タイトル取得\"><br><span "
                                              "style=\"color:blue\">タイトル取得は最初に行って下さい。<br>取得できない・文字化けの"
                                              "場合は手動で入力して下さい</span>"));
+}
+
+}  // namespace
+
+namespace {
+
+// Owners saving at the same moment: every added link is kept, and style.txt is always whole.
+TEST(ConcurrentSaves, NothingLostNothingTorn) {
+  TAdminFixture blog;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&, i] {
+      blog.Owner("demo+ld", {{"newurllink", "http://site" + std::to_string(i) + ".example/"}});
+      blog.Owner("demo+us", {{"layouttype", std::to_string(i % 8)}, {"background", "#00000" + std::to_string(i)}});
+    });
+  for (auto& t : threads) t.join();
+  const TStringList links = SplitLines(blog.AccountFile("url.link"));
+  EXPECT_EQ(links.size(), 8u);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(std::count_if(links.begin(), links.end(), [&](const std::string& l) {
+                return Has(l, "\"http://site" + std::to_string(i) + ".example/\"");
+              }),
+              1)
+        << i;
+  const std::string style = blog.AccountFile("style.txt");
+  EXPECT_EQ(std::count(style.begin(), style.end(), '\n'), 63);
+  EXPECT_TRUE(StartsWith(style, "BACKGROUND=#00000"));
 }
 
 }  // namespace
