@@ -77,7 +77,9 @@ std::string CharsetMeta(const TWebModule1& m) {
 
 void DescriptionMeta(const TWebModule1& m, TStringList& page) {
   if (!m.Account.Description.empty())
-    page.push_back("<meta name=\"description\" content=\"" + RemoveTags(m.Account.Description) + "\">");
+    // A double quote of the text would end the attribute.
+    page.push_back("<meta name=\"description\" content=\"" + ReplaceAll(RemoveTags(m.Account.Description), "\"", "&quot;") +
+                   "\">");
 }
 
 void TypeMetas(TStringList& page, bool scriptType) {

@@ -70,11 +70,18 @@ TEST_F(DesignSettings, SaveWritesEveryKeyInOrderAndTheTitleFile) {
   EXPECT_TRUE(Has(cell, "<tr><td>トラックバック</td><td>トラックバックを受け付けない</td></tr>"));
 
   // The blog follows: three columns in the order of layout 4, the background in the stylesheet.
-  const std::string top = blog.Page("demo");
+  std::string top = blog.Page("demo");
   EXPECT_TRUE(Has(top, "    background:#ffeedd;"));
   const size_t navi = top.find("<td class=\"navicell\">"), sub = top.find("<td class=\"subcell\">"),
                content = top.find("<td class=\"contentcell\">");
   EXPECT_TRUE(navi < sub && sub < content) << navi << " " << sub << " " << content;
+  EXPECT_TRUE(Has(top, "<meta name=\"description\" content=\"一行目二行目三行目\">"));
+
+  // A description with double quotes keeps the head's meta tag whole.
+  Save({{"blogdescription", "私の\"日記\" <b>です</b>"}});
+  top = blog.Page("demo");
+  EXPECT_TRUE(Has(top, "<meta name=\"description\" content=\"私の&quot;日記&quot; です\">"));
+  EXPECT_TRUE(Has(top, "<div class=\"titlecell\">私の\"日記\" <b>です</b></div>"));
 }
 
 TEST_F(DesignSettings, NumbersGetTheirDefaultsAndLimits) {
