@@ -143,6 +143,10 @@ public:
   int DoUpdatePingPage(const TCommandEntry&);      // UP
   int DoUpdatePingSave(const TCommandEntry&);      // PW (a plain visit shows the page)
   int DoUpdatePingSend(const TCommandEntry&);      // SU
+  // The owner's mail that a comment was posted (net/comment_notice.cpp): the comment post calls
+  // it with the escaped poster name once the comment is stored. True when the mail was sent;
+  // an unset or failing mail server changes nothing else.
+  bool SendCommentNotice(const std::string& posterName, const std::string& articleId);
 
   // ---- comment form and posting (render/), picture code (images/) ----
 
