@@ -378,6 +378,7 @@ bool RewriteText(const std::string& path, const std::function<TRewrite(std::stri
 }
 
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0); }
 
 bool TooFreshToDerive(long long modifiedNs) {
   struct timespec now {};
