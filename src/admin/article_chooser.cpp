@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <set>
 
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "store/categories.h"
 #include "store/comments.h"
 #include "store/index_summary.h"
@@ -23,22 +23,22 @@ std::vector<std::string> ArticleYears(TWebModule1& m) {
   return {years.begin(), years.end()};
 }
 
-void ChooserForm(TWebModule1& m, TAdminPage& page) {
-  page.Add("修正する記事の登録月を選択してください");
-  page.Add(m.FormStart("lc"));
+void ChooserForm(TWebModule1& m, TStringList& page) {
+  page.push_back("修正する記事の登録月を選択してください");
+  page.push_back(m.FormStart("lc"));
   std::string years = "<select name=\"syear\" size=\"1\">";
   for (const std::string& y : ArticleYears(m)) years += "<option value=\"" + y + "\">" + y + "年</option>";
-  page.Add(years + "</select>");
+  page.push_back(years + "</select>");
   const int month = Now().Month;
   std::string months = "<select name=\"smonth\" size=\"1\">";
   for (int i = 1; i <= 12; ++i)
     months += "<option value=\"" + std::to_string(i) + "\"" + (i == month ? " selected" : "") + ">" +
               std::to_string(i) + "月</option>";
-  page.Add(months + "<option value=\"99\">全て</option></select>");
+  page.push_back(months + "<option value=\"99\">全て</option></select>");
   std::string cats = "<select name=\"scategory\" size=\"1\"><option value=\"\">全てのカテゴリ</option>";
   for (const TCategoryData& c : m.CategoryList) cats += "<option value=\"" + Escape(c.id) + "\">" + c.name + "</option>";
-  page.Add(cats + "</select>");
-  page.Add("<input type=\"submit\" value=\"記事一覧を表示する\"></form>");
+  page.push_back(cats + "</select>");
+  page.push_back("<input type=\"submit\" value=\"記事一覧を表示する\"></form>");
 }
 
 // The date prefix of the chosen year and month ("2009/05" or "2009/" for every month); "" when
@@ -51,8 +51,8 @@ std::string DatePrefix(const std::string& year, const std::string& month) {
   return year + "/" + TwoDigits(static_cast<int>(mo));
 }
 
-void ArticleTable(TWebModule1& m, TAdminPage& page, const std::string& prefix, const std::string& category) {
-  page.Add("修正を行う記事を選択してください");
+void ArticleTable(TWebModule1& m, TStringList& page, const std::string& prefix, const std::string& category) {
+  page.push_back("修正を行う記事を選択してください");
   TCategoryList categories = m.CategoryList;
   TContentRefList refs;
   TIndexSummary summary;
@@ -69,35 +69,36 @@ void ArticleTable(TWebModule1& m, TAdminPage& page, const std::string& prefix, c
   for (auto r = refs.begin(); r != refs.end() && static_cast<long long>(list.size()) < wanted; ++r)
     if (chosen(r->date(), r->category())) list.push_back(ToContentIndex(*r));
   if (list.empty()) {
-    page.Add("<br>対象記事はありません");
+    page.push_back("<br>対象記事はありません");
     return;
   }
   std::vector<std::string> ids;
   for (const TContentIndex& c : list) ids.push_back(c.id);
   std::vector<int> shown, all;
   CountArticleComments(m.AccountFolder(), ids, shown, all);
-  page.Add("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
-  page.Add("<tr><td>記事日付</td><td>カテゴリ</td><td>件名</td><td>非公開コメント</td><td>コメント数</td><td>記事公開</td>"
+  page.push_back("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
+  page.push_back("<tr><td>記事日付</td><td>カテゴリ</td><td>件名</td><td>非公開コメント</td><td>コメント数</td><td>記事公開</td>"
            "<td>プレビュー</td></tr>");
   const std::string base = "./velm.exe?" + m.AccountWord;
   for (size_t i = 0; i < list.size(); ++i) {
     const TContentIndex& c = list[i];
-    page.Add("<tr><td>" + c.date + "</td><td>" + CategoryName(m.CategoryList, c.category) + "</td><td><a href=\"" + base +
+    page.push_back("<tr><td>" + c.date + "</td><td>" + CategoryName(m.CategoryList, c.category) + "</td><td><a href=\"" + base +
              "+ec+" + c.id + "\">" + c.title + "</a></td><td>" + std::to_string(all[i] - shown[i]) + "</td><td>" +
              std::to_string(all[i]) + "</td>" +
              (c.visible ? "<td>O</td>" : "<td style=\"background:silver\">X</td>") + "<td><a href=\"" + base + "+lp+" +
              c.id + "\" target=\"_blank\">プレビュー</a></td></tr>");
   }
-  page.Add("</table>");
+  page.push_back("</table>");
 }
 
 }  // namespace
 
 int TWebModule1::DoChooseArticle(const TCommandEntry&) {
-  TAdminPage page(*this);
+  TStringList page;
+  OpenSettingCell(*this, page);
   const std::string year = Request.ContentFieldValue("syear"), month = Request.ContentFieldValue("smonth");
   if (year.empty() || month.empty()) ChooserForm(*this, page);
   else ArticleTable(*this, page, DatePrefix(year, month), Request.ContentFieldValue("scategory"));
-  page.Finish(kCloseEditorPage);
+  CloseSettingCell(*this, page);
   return 1;
 }

@@ -2,7 +2,7 @@
 // pictures, comments and trackbacks.
 #include <algorithm>
 
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "render/article_body.h"
 #include "store/file_access.h"
 #include "text/DString.h"
@@ -44,37 +44,37 @@ std::string BackupSubmit(const std::string& label, const std::string& style = ""
 
 class TArticleForm {
 public:
-  TArticleForm(TWebModule1& m, TAdminPage& page) : M(m), Page(page) {}
+  TArticleForm(TWebModule1& m, TStringList& page) : M(m), Page(page) {}
 
   // WC and EC: the picture rows, the upload row, the limits row and the article form.
   void Write(const TFormValues& v, const TAttachFileList& saved, const TAttachFileList& pending, bool hidden) {
     const bool editing = !v.Id.empty();
-    Page.Add(kTable);
-    if (!M.EditorCarry.Message.empty()) Page.Add("<tr><td colspan=\"2\">" + M.EditorCarry.Message + "</td></tr>");
-    if (hidden) Page.Add("<tr><td colspan=\"2\">" + Colored("red", "この記事は非公開に設定されています") + "</td></tr>");
+    Page.push_back(kTable);
+    if (!M.EditorCarry.Message.empty()) Page.push_back("<tr><td colspan=\"2\">" + M.EditorCarry.Message + "</td></tr>");
+    if (hidden) Page.push_back("<tr><td colspan=\"2\">" + Colored("red", "この記事は非公開に設定されています") + "</td></tr>");
     int n = 0;
     if (!saved.empty()) {
-      Page.Add("<tr style=\"background:#f0f0f0\"><td>アップロード済画像</td><td>");
+      Page.push_back("<tr style=\"background:#f0f0f0\"><td>アップロード済画像</td><td>");
       for (const TAttachFileData& a : saved) Picture(++n, a, true, "du+" + v.Id);
-      Page.Add("</td></tr>");
+      Page.push_back("</td></tr>");
     }
     if (!pending.empty()) {
-      Page.Add(std::string("<tr><td>") + (editing ? "追加画像" : "アップロード済画像") + "</td><td>");
+      Page.push_back(std::string("<tr><td>") + (editing ? "追加画像" : "アップロード済画像") + "</td><td>");
       for (const TAttachFileData& a : pending) Picture(++n, a, false, editing ? "dw+" + v.Id : "dw");
-      Page.Add("</td></tr>");
+      Page.push_back("</td></tr>");
     }
-    Page.Add(std::string("<tr style=\"background:#fff0f0\"><td>") + (editing ? "追加画像アップロード" : "アップロード画像") +
+    Page.push_back(std::string("<tr style=\"background:#fff0f0\"><td>") + (editing ? "追加画像アップロード" : "アップロード画像") +
              "</td><td>" + M.FormStartUpload(editing ? "iu+" + v.Id : "iu") + BackupInputs() +
              "<input type=\"file\" name=\"uploadimage\">" + BackupSubmit(editing ? "アップロード" : "アップロード画像") +
              "</form></td></tr>");
     if (editing)
-      Page.Add("<tr><td colspan=\"2\">" +
+      Page.push_back("<tr><td colspan=\"2\">" +
                Colored("red", "画像の追加・削除を行った場合、ブラウザによってキャッシュが行われ画像の更新がされない場合があります") +
                "</td></tr>");
-    Page.Add(LimitsRow(pending));
+    Page.push_back(LimitsRow(pending));
     ArticleRows(v, editing);
-    if (!pending.empty()) Page.Add("<tr><td colspan=\"2\">利用されなかった画像は自動的に削除が行われます</td></tr>");
-    Page.Add("</table>");
+    if (!pending.empty()) Page.push_back("<tr><td colspan=\"2\">利用されなかった画像は自動的に削除が行われます</td></tr>");
+    Page.push_back("</table>");
   }
 
 private:
@@ -96,7 +96,7 @@ private:
     s += "<input type=\"button\" value=\"挿入\" onclick=\"_AddTag(document.getElementById('ialign" + num + "').value)\">";
     s += M.FormStart(deleteTail) + HiddenInput("dwfile", EscapeAttribute(a.name)) + BackupInputs() +
          BackupSubmit("削除", "color:red") + "</form>";
-    Page.Add(s);
+    Page.push_back(s);
   }
 
   std::string LimitsRow(const TAttachFileList& pending) const {
@@ -117,58 +117,58 @@ private:
   }
 
   void ArticleRows(const TFormValues& v, bool editing) {
-    Page.Add(M.FormStart("ss", "wcontent"));
-    if (editing) Page.Add(HiddenInput("elogid", v.Id));
+    Page.push_back(M.FormStart("ss", "wcontent"));
+    if (editing) Page.push_back(HiddenInput("elogid", v.Id));
     if (!editing)
-      Page.Add("<tr style=\"background:#f0fff0\"><td>トラックバック</td><td><input type=\"text\" name=\"trackback\" value=\"" +
+      Page.push_back("<tr style=\"background:#f0fff0\"><td>トラックバック</td><td><input type=\"text\" name=\"trackback\" value=\"" +
                v.TrackBack + "\" size=\"60\"><br>トラックバック先のURLを指定します。(空欄でトラックバックしない)</td></tr>");
     const std::string date = EscapeAttribute(v.Date);
     if (M.Sys.USEEDITDATE)
-      Page.Add("<tr style=\"background:#c0ffc0\"><td>作成日付</td><td><input size=\"25\" maxlength=\"19\" type=\"text\" "
+      Page.push_back("<tr style=\"background:#c0ffc0\"><td>作成日付</td><td><input size=\"25\" maxlength=\"19\" type=\"text\" "
                "name=\"cdate\" value=\"" + date + "\"><input type=\"button\" value=\"現在の日付時刻\" "
                "onclick=\"_getdatetime()\"></td></tr>");
     else
-      Page.Add("<tr style=\"background:#c0ffc0\"><td>作成日付</td><td>" + date + HiddenInput("cdate", date) + "</td></tr>");
+      Page.push_back("<tr style=\"background:#c0ffc0\"><td>作成日付</td><td>" + date + HiddenInput("cdate", date) + "</td></tr>");
     std::string cats = "<tr style=\"background:#f0fff0\"><td>カテゴリ</td><td><select name=\"category\" size=\"1\">";
     for (const TCategoryData& c : M.CategoryList)
       cats += "<option value=\"" + Escape(c.id) + "\"" + (c.id == v.Category ? " selected" : "") + ">" + c.name +
               "</option>";
-    Page.Add(cats + "</select></td></tr>");
-    Page.Add("<tr style=\"background:#c0ffc0\"><td>件名</td><td><input type=\"text\" name=\"subject\" value=\"" + v.Title +
+    Page.push_back(cats + "</select></td></tr>");
+    Page.push_back("<tr style=\"background:#c0ffc0\"><td>件名</td><td><input type=\"text\" name=\"subject\" value=\"" + v.Title +
              "\" size=\"60\"></td></tr>");
     if (std::any_of(M.Sys.TagTempList.begin(), M.Sys.TagTempList.end(), [](const TReserveTag& t) { return !t.Name.empty(); })) {
       std::string tags = "<tr><td>タグ挿入</td><td><select id=\"itag\" name=\"itag\">";
       for (const TReserveTag& t : M.Sys.TagTempList)
         if (!t.Name.empty()) tags += "<option value=\"" + EscapeAttribute(t.Text) + "\">" + t.Name + "</option>";
-      Page.Add(tags + "</select><input type=\"button\" value=\"タグ挿入\" "
+      Page.push_back(tags + "</select><input type=\"button\" value=\"タグ挿入\" "
                       "onclick=\"_AddTag(document.getElementById('itag').value)\"></td></tr>");
     }
     if (M.Sys.USELINKSUPPORT)
-      Page.Add("<tr style=\"background:white\"><td>サポート</td><td><input type=\"button\" value=\"リンクサポート\" "
+      Page.push_back("<tr style=\"background:white\"><td>サポート</td><td><input type=\"button\" value=\"リンクサポート\" "
                "onclick=\"window.open('./velm.exe?" + M.AccountWord + "+ls','linksupport','width=400,height=200')\"></td></tr>");
-    Page.Add("<tr style=\"background:#f0fff0\"><td>記事</td><td>" + TextArea("ucontent", M.Sys.EDITCOLS, 20, v.Content) +
+    Page.push_back("<tr style=\"background:#f0fff0\"><td>記事</td><td>" + TextArea("ucontent", M.Sys.EDITCOLS, 20, v.Content) +
              "</td></tr>");
-    Page.Add("<tr style=\"background:#f7f7f7\"><td>記事加工</td><td><input type=\"checkbox\" name=\"cnvhtml\" value=\"1\">"
+    Page.push_back("<tr style=\"background:#f7f7f7\"><td>記事加工</td><td><input type=\"checkbox\" name=\"cnvhtml\" value=\"1\">"
              "&lt;&gt; をテキストに変換(HTML無効)</td></tr>");
-    Page.Add(std::string("<tr style=\"background:#f7f7f7\"><td>記事公開</td><td><input type=\"checkbox\" name=\"cvisible\" "
+    Page.push_back(std::string("<tr style=\"background:#f7f7f7\"><td>記事公開</td><td><input type=\"checkbox\" name=\"cvisible\" "
                          "value=\"1\"") + (v.Visible ? " checked" : "") + ">記事を公開</td></tr>");
     if (!editing)
-      Page.Add(std::string("<tr style=\"background:#f7f7f7\"><td>更新Pingを送信</td><td><input type=\"checkbox\" "
+      Page.push_back(std::string("<tr style=\"background:#f7f7f7\"><td>更新Pingを送信</td><td><input type=\"checkbox\" "
                            "name=\"sendupdateping\" value=\"1\"") + (M.Css.UPDATEPINGDEFAULT ? " checked" : "") +
                ">更新Pingを送信する</td></tr>");
-    Page.Add(std::string("<tr><td colspan=\"2\"><input type=\"submit\" value=\"") +
+    Page.push_back(std::string("<tr><td colspan=\"2\"><input type=\"submit\" value=\"") +
              (editing ? "上記の内容に変更します" : "上記の内容で登録します") + "\"></td></tr>");
-    Page.Add("</form>");
+    Page.push_back("</form>");
   }
 
   TWebModule1& M;
-  TAdminPage& Page;
+  TStringList& Page;
 };
 
 // The delete form and the comment and trackback lists below the edit form.
-void ModerationForms(TWebModule1& m, TAdminPage& page, const std::string& id) {
-  page.Add("<hr>");
-  page.Add(m.FormStart("dc") + HiddenInput("dellogid", id) + "<input type=\"submit\" value=\"この記事を削除する\"></form>");
+void ModerationForms(TWebModule1& m, TStringList& page, const std::string& id) {
+  page.push_back("<hr>");
+  page.push_back(m.FormStart("dc") + HiddenInput("dellogid", id) + "<input type=\"submit\" value=\"この記事を削除する\"></form>");
 
   TCommentList comments;
   LoadCommentList(m.AccountFolder(), id, true, comments, 0);
@@ -181,13 +181,13 @@ void ModerationForms(TWebModule1& m, TAdminPage& page, const std::string& id) {
     all += commentOption(c);
     if (!c.visible) waiting += commentOption(c);
   }
-  page.Add("<hr>コメント管理<br>");
+  page.push_back("<hr>コメント管理<br>");
   if (!all.empty())
-    page.Add(m.FormStart("dm") + HiddenInput("delclogid", id) + "<select name=\"delcommentid\" size=\"1\">" + all +
+    page.push_back(m.FormStart("dm") + HiddenInput("delclogid", id) + "<select name=\"delcommentid\" size=\"1\">" + all +
              "</select><input type=\"submit\" value=\"このコメントを削除する\"></form>");
-  page.Add("<hr>非公開コメントリスト<br>");
+  page.push_back("<hr>非公開コメントリスト<br>");
   if (!waiting.empty())
-    page.Add(m.FormStart("vm") + HiddenInput("viewclogid", id) + "<select name=\"viewcommentid\" size=\"1\">" + waiting +
+    page.push_back(m.FormStart("vm") + HiddenInput("viewclogid", id) + "<select name=\"viewcommentid\" size=\"1\">" + waiting +
              "</select><input type=\"submit\" value=\"このコメントを公開する\"></form>");
 
   TTrackBackList trackbacks;
@@ -196,19 +196,20 @@ void ModerationForms(TWebModule1& m, TAdminPage& page, const std::string& id) {
   for (auto t = trackbacks.rbegin(); t != trackbacks.rend(); ++t)  // newest first
     tbs += "<option value=\"" + EscapeAttribute(t->id) + "\">" + ShortStamp(t->date) + " " +
            Escape(CutLength(t->blogname, 40, "...")) + " : " + Escape(CutLength(t->title, 60, "...")) + "</option>";
-  page.Add("<hr>トラックバック管理<br>");
+  page.push_back("<hr>トラックバック管理<br>");
   if (!tbs.empty())
-    page.Add(m.FormStart("dt") + HiddenInput("deltlogid", id) + "<select name=\"deltbid\" size=\"1\">" + tbs +
+    page.push_back(m.FormStart("dt") + HiddenInput("deltlogid", id) + "<select name=\"deltbid\" size=\"1\">" + tbs +
              "</select><input type=\"submit\" value=\"トラックバックを削除する\"></form>");
 }
 
 }  // namespace
 
 int TWebModule1::DoWriteArticle(const TCommandEntry&) {
-  TAdminPage page(*this);
+  TStringList page;
+  OpenSettingCell(*this, page);
   if (CategoryList.empty()) {
-    page.Add(Colored("red", "カテゴリはありません"));
-    page.Finish(kCloseEditorPage);
+    page.push_back(Colored("red", "カテゴリはありません"));
+    CloseSettingCell(*this, page);
     return 0;
   }
   TFormValues v;
@@ -218,17 +219,18 @@ int TWebModule1::DoWriteArticle(const TCommandEntry&) {
   v.Content = EditorCarry.Content;
   v.TrackBack = EscapeAttribute(EditorCarry.TrackBack);
   TArticleForm(*this, page).Write(v, {}, LoadWorkAttachList(AccountFolder(), AccountImageFolder()), false);
-  page.Finish(kCloseEditorPage);
+  CloseSettingCell(*this, page);
   return 1;
 }
 
 int TWebModule1::DoEditArticle(const TCommandEntry&) {
-  TAdminPage page(*this);
+  TStringList page;
+  OpenSettingCell(*this, page);
   TContentIndex content;
   if (!IsArticleId(Arg3) || !FindContent(AccountFolder(), Arg3, content)) {
-    if (!EditorCarry.Message.empty()) page.Add(EditorCarry.Message + "<br>");
-    page.Add("対象記事はありません");
-    page.Finish(kCloseEditorPage);
+    if (!EditorCarry.Message.empty()) page.push_back(EditorCarry.Message + "<br>");
+    page.push_back("対象記事はありません");
+    CloseSettingCell(*this, page);
     return 0;
   }
   TFormValues v;
@@ -249,6 +251,6 @@ int TWebModule1::DoEditArticle(const TCommandEntry&) {
       .Write(v, LoadAttachFileList(AccountFolder(), content.id, AccountImageFolder()),
              LoadWorkAttachList(AccountFolder(), AccountImageFolder()), !content.visible);
   ModerationForms(*this, page, content.id);
-  page.Finish(kCloseEditorPage);
+  CloseSettingCell(*this, page);
   return 1;
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "gateway/multipart.h"
 #include "render/article_body.h"
 #include "store/attachments.h"

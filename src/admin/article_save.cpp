@@ -1,7 +1,7 @@
 // Saving an article (SS), new or changed, and deleting one (DC).
 #include <unistd.h>
 
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "admin/article_pictures.h"
 #include "admin/trackback_send.h"
 #include "store/attachments.h"
@@ -46,8 +46,8 @@ TArticleInput ReadArticleInput(TCGIRequest& request) {
   auto field = [&](const char* name) { return request.ContentFieldValue(name); };
   TArticleInput in;
   in.Id = field("elogid");
-  in.Category = OneLineField(Escape(field("category")));
-  in.Subject = OneLineField(Escape(field("subject")));
+  in.Category = EndOnCharacter(OneLine(Escape(field("category"))));
+  in.Subject = EndOnCharacter(OneLine(Escape(field("subject"))));
   if (in.Subject.empty()) in.Subject = "No title";
   in.Date = RemoveTrailingBreaks(field("cdate"));
   if (!IsValidStamp(in.Date)) in.Date = FormatStamp(Now());
@@ -59,7 +59,7 @@ TArticleInput ReadArticleInput(TCGIRequest& request) {
   in.Body = JoinLines(lines);
   in.Visible = field("cvisible") == "1";
   in.SendPing = field("sendupdateping") == "1";
-  in.TrackBack = Trim(OneLineField(field("trackback")));
+  in.TrackBack = Trim(OneLine(field("trackback")));
   return in;
 }
 
@@ -86,13 +86,14 @@ int SaveNewArticle(TWebModule1& m, const TArticleInput& in) {
   ok = ok && SaveAttachNames(folder, id, placed.Names) && SaveArticleBody(folder, id, BodyLines(body));
   ok = ok && AddContentIndex(folder, {in.Category, id, in.Date, in.Date, in.Subject, in.Visible}, m.Sys.USEEDITDATE);
 
-  TAdminPage page(m);
+  TStringList page;
+  OpenSettingCell(m, page);
   if (!ok) {
     DeleteFile(folder + id + ".txt");
     DeleteFile(folder + id + ".iix");
     for (const std::string& name : placed.Written) DeleteFile(images + name);
-    page.Add(Colored("red", "記事を保存できませんでした。記事は登録されていません"));
-    page.Finish(kCloseEditorPage);
+    page.push_back(Colored("red", "記事を保存できませんでした。記事は登録されていません"));
+    CloseSettingCell(m, page);
     return 0;
   }
   ForgetPending(m, pending);
@@ -104,8 +105,8 @@ int SaveNewArticle(TWebModule1& m, const TArticleInput& in) {
   }
   AppendAllNews(m.ExeFolder, m.Sys.ALLNEWSNAME, m.Sys.ALLNEWSCOUNT, in.Date, m.Account.Title, in.Subject, m.Account.Id,
                 id);
-  page.Add(result);
-  page.Finish(kCloseEditorPage);
+  page.push_back(result);
+  CloseSettingCell(m, page);
   return 0;
 }
 
@@ -151,9 +152,10 @@ int TWebModule1::DoDeleteArticle(const TCommandEntry&) {
   const std::string id = Request.ContentFieldValue("dellogid");
   TStringList exts;
   for (const TUpFileInfo& u : Sys.UpFileInfo) exts.push_back(u.Ext);
-  TAdminPage page(*this);
-  page.Add(IsArticleId(id) && DeleteContent(AccountFolder(), AccountImageFolder(), id, exts) ? "記事を削除しました"
+  TStringList page;
+  OpenSettingCell(*this, page);
+  page.push_back(IsArticleId(id) && DeleteContent(AccountFolder(), AccountImageFolder(), id, exts) ? "記事を削除しました"
                                                                                              : "対象記事はありません");
-  page.Finish(kCloseEditorPage);
+  CloseSettingCell(*this, page);
   return 1;
 }

@@ -1,6 +1,6 @@
 // Moderation from the article edit page: delete a comment (DM), show a waiting comment (VM),
 // delete a trackback (DT). Each leaves the article as the one the edit page (EC) shows next.
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "store/comments.h"
 #include "text/DString.h"
 

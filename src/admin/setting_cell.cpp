@@ -9,13 +9,27 @@ void OpenSettingCell(TWebModule1& m, TStringList& page) {
   page.push_back("</td><td class=\"settingcell\">");
 }
 
-void CloseSettingCell(TWebModule1& m, TStringList& page) {
-  page.push_back("</td></tr></table></div></body></html>");
+const char* const kSettingCellClose = "</td></tr></table></div></body></html>";
+const char* const kListPageClose = "</td></tr></table></body></html>";
+
+void CloseSettingCell(TWebModule1& m, TStringList& page, const char* closing) {
+  page.push_back(closing);
   m.Response.SetContent(PageText(page));
 }
 
 std::string BlueMessage(const std::string& text) { return "<p style=\"color:blue\">" + text + "</p>"; }
 std::string RedMessage(const std::string& text) { return "<p style=\"color:red\">" + text + "</p>"; }
+
+std::string Colored(const std::string& color, const std::string& text) {
+  return "<span style=\"color:" + color + "\">" + text + "</span>";
+}
+
+std::string TextArea(const std::string& name, int cols, int rows, const std::string& text) {
+  // The line break after the opening tag is dropped by the browser, so a text that begins with
+  // an empty line keeps it.
+  return "<textarea name=\"" + name + "\" cols=\"" + std::to_string(cols) + "\" rows=\"" + std::to_string(rows) +
+         "\">\r\n" + EscapeAttribute(text) + "</textarea>";
+}
 
 std::string OneLine(const std::string& s) {
   std::string out;

@@ -7,12 +7,19 @@
 
 // The administration frame followed by the opening of the settings cell.
 void OpenSettingCell(TWebModule1& m, TStringList& page);
-// Closes the settings cell and the page and hands the text to the response.
-void CloseSettingCell(TWebModule1& m, TStringList& page);
+// Closes the settings cell and the page and hands the text to the response. The list pages of
+// the block lists, custom menu and footer close without the frame's division.
+extern const char* const kSettingCellClose;  // "</td></tr></table></div></body></html>"
+extern const char* const kListPageClose;     // "</td></tr></table></body></html>"
+void CloseSettingCell(TWebModule1& m, TStringList& page, const char* closing = kSettingCellClose);
 
 // "<p style="color:blue">" text "</p>" and the red form for failures.
 std::string BlueMessage(const std::string& text);
 std::string RedMessage(const std::string& text);
+// "<span style="color:" colour "">" text "</span>"
+std::string Colored(const std::string& color, const std::string& text);
+// A textarea whose text comes back exactly as given when its form is posted.
+std::string TextArea(const std::string& name, int cols, int rows, const std::string& text);
 
 // A value stored on one line of a settings file: CR, LF and NUL removed.
 std::string OneLine(const std::string& s);

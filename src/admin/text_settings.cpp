@@ -1,6 +1,6 @@
 // The free-text settings: comment block lists (CB, BS, BSIP), the trackback block list (TD, DS),
 // the custom menu (CM, CS) and the custom footer (CF, CZ).
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "render/side_menu.h"
 #include "store/file_access.h"
 #include "text/DString.h"
@@ -82,10 +82,11 @@ const struct {
 // no line at all removes it.
 void SaveFreeText(TWebModule1& m, const std::string& title, const std::string& file, const std::string& field,
                   bool enabled, const char* disabled) {
-  TAdminPage page(m);
+  TStringList page;
+  OpenSettingCell(m, page);
   if (!enabled) {
-    page.Add(disabled);
-    page.Finish(kCloseListPage);
+    page.push_back(disabled);
+    CloseSettingCell(m, page, kListPageClose);
     return;
   }
   TStringList lines = SplitLines(m.Request.ContentFieldValue(field));
@@ -96,89 +97,93 @@ void SaveFreeText(TWebModule1& m, const std::string& title, const std::string& f
       const bool ok = RewriteLines(path, [](TStringList&, bool existed) {
         return existed ? TRewrite::Delete : TRewrite::Keep;
       });
-      page.Add(title + (ok ? "をクリアしました" : "のクリアに失敗しました"));
+      page.push_back(title + (ok ? "をクリアしました" : "のクリアに失敗しました"));
     }
   } else {
-    page.Add(title + (SaveLinesToFile(path, lines) ? "を保存しました" : "の保存に失敗しました"));
+    page.push_back(title + (SaveLinesToFile(path, lines) ? "を保存しました" : "の保存に失敗しました"));
   }
-  page.Finish(kCloseListPage);
+  CloseSettingCell(m, page, kListPageClose);
 }
 
 }  // namespace
 
 int TWebModule1::DoCommentBlockPage(const TCommandEntry&) {
-  TAdminPage page(*this);
-  page.Add(FormStart("bs"));
-  page.Add(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentblock.txt")));
-  page.Add(kChange);
-  page.Add("コメントブロックは投稿者名・コメント内容に指定された単語が含まれる場合にコメントを拒否します。<br>"
+  TStringList page;
+  OpenSettingCell(*this, page);
+  page.push_back(FormStart("bs"));
+  page.push_back(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentblock.txt")));
+  page.push_back(kChange);
+  page.push_back("コメントブロックは投稿者名・コメント内容に指定された単語が含まれる場合にコメントを拒否します。<br>"
            "１行に１単語を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
            "またコメント内の全角半角のスペースは除去されて処理が行われます");
-  page.Add("<hr>");
-  page.Add(FormStart("bsip"));
-  page.Add(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentipblock.txt")));
-  page.Add(kChange);
-  page.Add("コメントIPブロックは指定したIPアドレスからのコメントを拒否します。<br>１行に１ルールを指定して下さい。<br>"
+  page.push_back("<hr>");
+  page.push_back(FormStart("bsip"));
+  page.push_back(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentipblock.txt")));
+  page.push_back(kChange);
+  page.push_back("コメントIPブロックは指定したIPアドレスからのコメントを拒否します。<br>１行に１ルールを指定して下さい。<br>"
            "<b>\"処理\",\"タイプ\",\"データ1\",\"データ2\"</b><br>");
-  for (const char* line : kRuleBuilder) page.Add(line);
-  page.Finish(kCloseListPage);
+  for (const char* line : kRuleBuilder) page.push_back(line);
+  CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
 
 int TWebModule1::DoTrackBackBlockPage(const TCommandEntry&) {
-  TAdminPage page(*this);
-  page.Add(FormStart("ds"));
-  page.Add(TextArea("trackbackspam", 80, 25, FileText(AccountFolder() + "trackbackblock.txt")));
-  page.Add(kChange);
-  page.Add("トラックバックブロックはトラックバックされた URL、タイトル、概要に指定した文字列が含まれる場合に"
+  TStringList page;
+  OpenSettingCell(*this, page);
+  page.push_back(FormStart("ds"));
+  page.push_back(TextArea("trackbackspam", 80, 25, FileText(AccountFolder() + "trackbackblock.txt")));
+  page.push_back(kChange);
+  page.push_back("トラックバックブロックはトラックバックされた URL、タイトル、概要に指定した文字列が含まれる場合に"
            "トラックバックを拒否します１行に１文字列を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
            "またコメント内の全角半角のスペースは除去されて処理が行われます");
-  page.Finish(kCloseListPage);
+  CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
 
 int TWebModule1::DoCustomMenuPage(const TCommandEntry&) {
-  TAdminPage page(*this);
+  TStringList page;
+  OpenSettingCell(*this, page);
   const std::string path = AccountFolder() + "custommenu.txt";
   std::string text;
   if (FileExists(path)) {
     text = FileText(path);
   } else {
     text = JoinLines(DefaultMenuLines());
-    page.Add(Colored("blue", "未設定の為、デフォルトが読み込まれています") + "<br>");
+    page.push_back(Colored("blue", "未設定の為、デフォルトが読み込まれています") + "<br>");
   }
-  page.Add(FormStart("cs"));
-  page.Add(TextArea("custommenu", 80, 25, text));
-  page.Add(kChange);
-  page.Add("カスタムメニューはサイドメニューの内容を HTML と下記のマクロで自由に記述できます。<br>"
+  page.push_back(FormStart("cs"));
+  page.push_back(TextArea("custommenu", 80, 25, text));
+  page.push_back(kChange);
+  page.push_back("カスタムメニューはサイドメニューの内容を HTML と下記のマクロで自由に記述できます。<br>"
            "表示・動作の設定でカスタムメニューを使用するように設定すると、ブログのメニューとして表示されます。<br>"
            "何も記述せずに登録するとデフォルトのメニューに戻ります。<br>");
-  page.Add("<a href=\"javascript:void(0)\" onclick=\"var d = document.getElementById('macrohelp'); "
+  page.push_back("<a href=\"javascript:void(0)\" onclick=\"var d = document.getElementById('macrohelp'); "
            "d.style.display = d.style.display == 'none' ? 'block' : 'none'; return false;\">マクロ説明</a>");
-  page.Add("<div id=\"macrohelp\" style=\"display:none\">");
-  page.Add("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
+  page.push_back("<div id=\"macrohelp\" style=\"display:none\">");
+  page.push_back("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
   for (const auto& t : kMenuTags) {
-    page.Add(std::string("<tr><td>") + t.Tag + "</td><td>" + t.Text + "</td></tr>");
+    page.push_back(std::string("<tr><td>") + t.Tag + "</td><td>" + t.Text + "</td></tr>");
     if (std::string(t.Tag) != "&lt;CALENDAR&gt;") continue;
     std::string options = "<tr><td></td><td><table border=\"1\" cellpadding=\"2\" style=\"border-collapse:collapse; "
                           "font-size:x-small\"><tr><td>オプション</td><td>既定値</td><td>内容</td></tr>";
     for (const auto& o : kCalendarOptions)
       options += std::string("<tr><td>") + o.Name + "</td><td>" + o.Default + "</td><td>" + o.Use + "</td></tr>";
-    page.Add(options + "</table></td></tr>");
+    page.push_back(options + "</table></td></tr>");
   }
-  page.Add("</table></div>");
-  page.Finish(kCloseListPage);
+  page.push_back("</table></div>");
+  CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
 
 int TWebModule1::DoCustomFooterPage(const TCommandEntry&) {
-  TAdminPage page(*this);
-  page.Add(FormStart("cz"));
-  page.Add(TextArea("customfooter", 80, 25, ReadCustomFooter(AccountFolder())));
-  page.Add("<br><input type=\"submit\" value=\"上記の内容で登録します\"></form>");
-  page.Add("カスタムフッタの設定は、全体の下に任意のHTMLを出力することができます。<br>"
+  TStringList page;
+  OpenSettingCell(*this, page);
+  page.push_back(FormStart("cz"));
+  page.push_back(TextArea("customfooter", 80, 25, ReadCustomFooter(AccountFolder())));
+  page.push_back("<br><input type=\"submit\" value=\"上記の内容で登録します\"></form>");
+  page.push_back("カスタムフッタの設定は、全体の下に任意のHTMLを出力することができます。<br>"
            "ページの最後に記述した HTML がそのまま出力されます。何も記述せずに登録するとカスタムフッタはクリアされます");
-  page.Finish(kCloseListPage);
+  CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "admin/admin_page.h"
+#include "admin/setting_cell.h"
 #include "net/httpclient.h"
 #include "syndication/net_settings.h"
 #include "syndication/trackback.h"

@@ -30,8 +30,6 @@ std::string RemoveTrailingBreaks(const std::string& s);
 // Drops a first byte of a double-byte character left alone at the end (it would take a closing
 // quote along when the text is stored as a record field).
 std::string EndOnCharacter(const std::string& s);
-// Text that stays one record field: CR, LF and NUL removed, then EndOnCharacter.
-std::string OneLineField(const std::string& s);
 // 1234567 -> "1,234,567".
 std::string FormatThousands(long long n);
 void TrimList(TStringList& lines);     // drops empty lines at the end

@@ -183,14 +183,6 @@ std::string EndOnCharacter(const std::string& s) {
   return i > s.size() ? s.substr(0, s.size() - 1) : s;
 }
 
-std::string OneLineField(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s)
-    if (c != '\r' && c != '\n' && c != '\0') out += c;
-  return EndOnCharacter(out);
-}
-
 std::string FormatThousands(long long n) {
   const std::string digits = std::to_string(n < 0 ? -n : n);
   std::string out;
