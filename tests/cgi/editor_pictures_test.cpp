@@ -30,11 +30,16 @@ TEST_F(Pictures, UploadChecksInTheirOrder) {
   blog.Ini("ATTACHALLSIZE=1000\r\nATTACHMAXSIZE=600\r\nATTACHMAXCOUNT=2\r\nUPFILEEXT=.PDF\r\n");
   const std::string red = "<span style=\"color:red\">";
   const std::string refused = red + "アップロードを許可された拡張子ではありません</span>";
-  for (const char* name : {"a.exe", "noext", "a.", ".jpg", "dir/..", "a.jpg\\x"})
+  for (const std::string& name : std::vector<std::string>{"a.exe", "noext", "a.", ".jpg", "dir/..", "a.jpg\\x", std::string("a\0b.jpg", 7)})
     EXPECT_EQ(Message(blog.Upload("demo+iu", name, "data")), refused) << name;
   EXPECT_EQ(Message(blog.Upload("demo+iu", "empty.jpg", "")), "");  // ignored without a word
   EXPECT_EQ(Message(blog.Upload("demo+iu", "big.jpg", std::string(700, 'x'))),
             red + "big.jpg(700 Bytes)はのアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません</span>");
+  // A name of 300 characters is shown escaped in the refusal and never becomes a file name.
+  const std::string longName = std::string(296, 'n') + "<i>.jpg";
+  EXPECT_EQ(Message(blog.Upload("demo+iu", longName, std::string(700, 'x'))),
+            red + std::string(296, 'n') + "&lt;i&gt;.jpg(700 Bytes)はのアップロードを行いましたが、サイズが上限を超えています。"
+                  "ファイルは登録されません</span>");
   EXPECT_TRUE(blog.Images().empty());
   EXPECT_FALSE(blog.Inst.Exists(blog.Dir + "workatt.txt"));
 

@@ -163,6 +163,21 @@ describe('the owner writes from the browser', () => {
     assert.ok(!fs.existsSync(at(`velmsystem/demo/${articleId}.txt`)) && !fs.existsSync(at('velmsystem/demo/comment.txt')));
   });
 
+  it('builds an address rule and unfolds the macro help', async () => {
+    await page.goto(url('demo+cb'));
+    await page.selectOption('select[name=fdone]', 'PASS');
+    await page.selectOption('select[name=ftype]', 'IPR');
+    await page.fill('input[name=data1]', '10.0.0.1');
+    await page.fill('input[name=data2]', '10.0.0.9');
+    await page.click('input[value="フィルタを作成"]');
+    assert.equal(await page.inputValue('input[name=filter]'), '"PASS","IPR","10.0.0.1","10.0.0.9"');
+    await page.goto(url('demo+cm'));
+    assert.ok(!(await page.locator('#macrohelp').isVisible()));
+    await page.click('text=マクロ説明');
+    assert.ok(await page.locator('#macrohelp').isVisible());
+    assert.ok((await page.innerText('#macrohelp')).includes('<CALENDAR>'));
+  });
+
   it('produced no console errors and no failed requests', () => {
     assert.deepEqual(problems, []);
   });
