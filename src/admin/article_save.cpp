@@ -77,20 +77,23 @@ void ForgetPending(TWebModule1& m, const TAttachFileList& pending) {
 int SaveNewArticle(TWebModule1& m, const TArticleInput& in) {
   const std::string folder = m.AccountFolder(), images = m.AccountImageFolder();
   std::string stamp = FormatStamp(Now());
-  const std::string id = NewArticleId(folder, stamp);
+  const std::string id = ReserveArticleId(folder, stamp);
   const TAttachFileList pending = LoadWorkAttachList(folder, images);
   std::string body = in.Body;
   TPicturePlacement placed;
-  bool ok = pending.empty() ||
-            (ForceDirectories(images) && PlacePictures(images, id, PictureSources({}, pending), body, placed));
+  bool ok = !id.empty();
+  ok = ok && (pending.empty() ||
+            (ForceDirectories(images) && PlacePictures(images, id, PictureSources({}, pending), body, placed)));
   ok = ok && SaveAttachNames(folder, id, placed.Names) && SaveArticleBody(folder, id, BodyLines(body));
   ok = ok && AddContentIndex(folder, {in.Category, id, in.Date, in.Date, in.Subject, in.Visible}, m.Sys.USEEDITDATE);
 
   TStringList page;
   OpenSettingCell(m, page);
   if (!ok) {
-    DeleteFile(folder + id + ".txt");
-    DeleteFile(folder + id + ".iix");
+    if (!id.empty()) {
+      DeleteFile(folder + id + ".txt");
+      DeleteFile(folder + id + ".iix");
+    }
     for (const std::string& name : placed.Written) DeleteFile(images + name);
     page.push_back(Colored("red", "記事を保存できませんでした。記事は登録されていません"));
     CloseSettingCell(m, page);

@@ -3,8 +3,11 @@
 #include "store/articles.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <cstdint>
 #include <cstring>
@@ -425,6 +428,20 @@ std::string NewArticleId(const std::string& accountFolder, std::string& stamp) {
     id = ArticleIdOf(stamp);
   }
   return id;
+}
+
+std::string ReserveArticleId(const std::string& accountFolder, std::string& stamp) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::string id = NewArticleId(accountFolder, stamp);
+    const int fd = ::open((accountFolder + id + ".txt").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return id;
+    }
+    if (errno != EEXIST) return "";
+    stamp = FormatStamp(AddSeconds(ParseStamp(stamp), 1));  // another save took it just now
+  }
+  return "";
 }
 
 bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate) {

@@ -99,6 +99,9 @@ TAttachFileList LoadWorkAttachList(const std::string& accountFolder, const std::
 // Id of a new article saved at the stored timestamp `stamp`; when that id is taken, the stamp is
 // stepped forward a second at a time (stamp is updated to the one used).
 std::string NewArticleId(const std::string& accountFolder, std::string& stamp);
+// NewArticleId with the id held at once by an empty <id>.txt, so that two saves of the same
+// second (a form sent twice) never share an id. "" when the folder cannot be written.
+std::string ReserveArticleId(const std::string& accountFolder, std::string& stamp);
 std::string ArticleIdOf(const std::string& stamp);  // SHA-1 of the stamp, 40 lower-case hex
 
 // Index rewrites (locked, atomic). sortByDate: USEEDITDATE= on.

@@ -2,6 +2,9 @@
 // the chooser and the delete.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
 #include "editor_fixture.h"
 #include "store/articles.h"
 #include "text/DHash.h"
@@ -153,6 +156,22 @@ TEST_F(Editor, IndexOrderAndTheNewArticleList) {
   ASSERT_EQ(news.size(), 2u);
   const auto index = blog.Records("cindex.txt");
   EXPECT_EQ(news[1], "\"2009/05/02 10:00:00\",\"私のブログ\",\"2009/05/02\",\"demo\",\"" + index[1][1] + "\"");
+}
+
+TEST_F(Editor, SavesSentTogetherGetTheirOwnIds) {
+  // A form sent twice, and saves from several windows, within the same second.
+  std::vector<std::thread> saves;
+  for (int i = 0; i < 6; ++i)
+    saves.emplace_back([&, i] { blog.Owner("demo+ss", "cvisible=1&subject=s" + std::to_string(i) + "&ucontent=b" + std::to_string(i)); });
+  for (auto& t : saves) t.join();
+  const auto index = blog.Records("cindex.txt");
+  ASSERT_EQ(index.size(), 6u);
+  std::set<std::string> ids, bodies;
+  for (const auto& r : index) {
+    ids.insert(r[1]);
+    EXPECT_EQ(blog.Inst.Read(blog.Dir + r[1] + ".txt"), "b" + r[4].substr(1) + "\r\n") << r[4];
+  }
+  EXPECT_EQ(ids.size(), 6u);
 }
 
 TEST_F(Editor, ChangesAnArticle) {

@@ -82,6 +82,13 @@ TEST_F(StoreTest, IdsAreDigestsOfTheStampAndStepPastTakenSeconds) {
   const std::string next = NewArticleId(dir, stamp);
   EXPECT_EQ(stamp, "2010/01/01 00:00:01");
   EXPECT_EQ(next, ArticleIdOf(stamp));
+  // A reserved id holds an empty body at once: the next save of the same second steps past it.
+  std::string a = "2011/05/05 05:05:05", b = a;
+  const std::string held = ReserveArticleId(dir, a);
+  EXPECT_EQ(held, ArticleIdOf("2011/05/05 05:05:05"));
+  EXPECT_EQ(Read(held + ".txt"), "");
+  EXPECT_EQ(ReserveArticleId(dir, b), ArticleIdOf("2011/05/05 05:05:06"));
+  EXPECT_EQ(ReserveArticleId(dir + "missing/", b), "");
 }
 
 TEST_F(StoreTest, IndexRewritesKeepPlaceAndEqualDatesInOrder) {
