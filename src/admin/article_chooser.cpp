@@ -36,7 +36,8 @@ void ChooserForm(TWebModule1& m, TStringList& page) {
               std::to_string(i) + "月</option>";
   page.push_back(months + "<option value=\"99\">全て</option></select>");
   std::string cats = "<select name=\"scategory\" size=\"1\"><option value=\"\">全てのカテゴリ</option>";
-  for (const TCategoryData& c : m.CategoryList) cats += "<option value=\"" + Escape(c.id) + "\">" + c.name + "</option>";
+  for (const TCategoryData& c : m.CategoryList)
+    cats += "<option value=\"" + Escape(c.id) + "\">" + c.name + "</option>";
   page.push_back(cats + "</select>");
   page.push_back("<input type=\"submit\" value=\"記事一覧を表示する\"></form>");
 }
@@ -77,16 +78,17 @@ void ArticleTable(TWebModule1& m, TStringList& page, const std::string& prefix, 
   std::vector<int> shown, all;
   CountArticleComments(m.AccountFolder(), ids, shown, all);
   page.push_back("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
-  page.push_back("<tr><td>記事日付</td><td>カテゴリ</td><td>件名</td><td>非公開コメント</td><td>コメント数</td><td>記事公開</td>"
-           "<td>プレビュー</td></tr>");
+  page.push_back(
+      "<tr><td>記事日付</td><td>カテゴリ</td><td>件名</td><td>非公開コメント</td><td>コメント数</td><td>記事公開</td>"
+      "<td>プレビュー</td></tr>");
   const std::string base = "./velm.exe?" + m.AccountWord;
   for (size_t i = 0; i < list.size(); ++i) {
     const TContentIndex& c = list[i];
-    page.push_back("<tr><td>" + c.date + "</td><td>" + CategoryName(m.CategoryList, c.category) + "</td><td><a href=\"" + base +
-             "+ec+" + c.id + "\">" + c.title + "</a></td><td>" + std::to_string(all[i] - shown[i]) + "</td><td>" +
-             std::to_string(all[i]) + "</td>" +
-             (c.visible ? "<td>O</td>" : "<td style=\"background:silver\">X</td>") + "<td><a href=\"" + base + "+lp+" +
-             c.id + "\" target=\"_blank\">プレビュー</a></td></tr>");
+    page.push_back("<tr><td>" + c.date + "</td><td>" + CategoryName(m.CategoryList, c.category) +
+                   "</td><td><a href=\"" + base + "+ec+" + c.id + "\">" + c.title + "</a></td><td>" +
+                   std::to_string(all[i] - shown[i]) + "</td><td>" + std::to_string(all[i]) + "</td>" +
+                   (c.visible ? "<td>O</td>" : "<td style=\"background:silver\">X</td>") + "<td><a href=\"" + base +
+                   "+lp+" + c.id + "\" target=\"_blank\">プレビュー</a></td></tr>");
   }
   page.push_back("</table>");
 }
@@ -97,8 +99,10 @@ int TWebModule1::DoChooseArticle(const TCommandEntry&) {
   TStringList page;
   OpenSettingCell(*this, page);
   const std::string year = Request.ContentFieldValue("syear"), month = Request.ContentFieldValue("smonth");
-  if (year.empty() || month.empty()) ChooserForm(*this, page);
-  else ArticleTable(*this, page, DatePrefix(year, month), Request.ContentFieldValue("scategory"));
+  if (year.empty() || month.empty())
+    ChooserForm(*this, page);
+  else
+    ArticleTable(*this, page, DatePrefix(year, month), Request.ContentFieldValue("scategory"));
   CloseSettingCell(*this, page);
   return 1;
 }

@@ -21,7 +21,8 @@ std::string FileExtension(const std::string& name) {
 
 std::vector<TPictureSource> PictureSources(const TStringList& savedNames, const TAttachFileList& pending) {
   std::vector<TPictureSource> out;
-  for (const std::string& name : savedNames) out.push_back({IsSafeFileWord(name) ? name : "", FileExtension(name), false});
+  for (const std::string& name : savedNames)
+    out.push_back({IsSafeFileWord(name) ? name : "", FileExtension(name), false});
   for (const TAttachFileData& a : pending)
     out.push_back({IsSafeFileWord(a.name) ? a.name : "", FileExtension(a.name), true});
   return out;
@@ -44,8 +45,10 @@ bool PlacePictures(const std::string& imageFolder, const std::string& id, const 
   std::vector<TMove> moves;
   auto undo = [&] {
     for (const TMove& m : moves) {
-      if (m.source->Pending) DeleteFile(imageFolder + m.temp);
-      else RenameFile(imageFolder + m.temp, imageFolder + m.source->Name);
+      if (m.source->Pending)
+        DeleteFile(imageFolder + m.temp);
+      else
+        RenameFile(imageFolder + m.temp, imageFolder + m.source->Name);
     }
   };
   int k = 0;
@@ -70,7 +73,8 @@ bool PlacePictures(const std::string& imageFolder, const std::string& id, const 
   for (size_t i = 0; i < sources.size(); ++i)
     if (!used[i] && !sources[i].Pending && !sources[i].Name.empty()) DeleteFile(imageFolder + sources[i].Name);
   for (const TMove& m : moves)
-    if (RenameFile(imageFolder + m.temp, imageFolder + m.final) && m.source->Pending) placement.Written.push_back(m.final);
+    if (RenameFile(imageFolder + m.temp, imageFolder + m.final) && m.source->Pending)
+      placement.Written.push_back(m.final);
   return true;
 }
 
@@ -130,7 +134,8 @@ int TWebModule1::DoUploadPicture(const TCommandEntry&) {
 
   const std::string folder = AccountImageFolder();
   const std::string name = RandomCode(16) + ext;
-  if (!ForceDirectories(folder) || !SaveStreamToFile(folder + name, MultipartData(body, info.DataStart, info.DataSize))) {
+  if (!ForceDirectories(folder) ||
+      !SaveStreamToFile(folder + name, MultipartData(body, info.DataStart, info.DataSize))) {
     EditorCarry.Message = Red(shown + "のアップロードに失敗しました");
     return 1;
   }

@@ -1,8 +1,8 @@
 // Saving an article (SS), new or changed, and deleting one (DC).
 #include <unistd.h>
 
-#include "admin/setting_cell.h"
 #include "admin/article_pictures.h"
+#include "admin/setting_cell.h"
 #include "admin/trackback_send.h"
 #include "store/attachments.h"
 #include "store/file_access.h"
@@ -83,7 +83,7 @@ int SaveNewArticle(TWebModule1& m, const TArticleInput& in) {
   TPicturePlacement placed;
   bool ok = !id.empty();
   ok = ok && (pending.empty() ||
-            (ForceDirectories(images) && PlacePictures(images, id, PictureSources({}, pending), body, placed)));
+              (ForceDirectories(images) && PlacePictures(images, id, PictureSources({}, pending), body, placed)));
   ok = ok && SaveAttachNames(folder, id, placed.Names) && SaveArticleBody(folder, id, BodyLines(body));
   ok = ok && AddContentIndex(folder, {in.Category, id, in.Date, in.Date, in.Subject, in.Visible}, m.Sys.USEEDITDATE);
 
@@ -157,8 +157,9 @@ int TWebModule1::DoDeleteArticle(const TCommandEntry&) {
   for (const TUpFileInfo& u : Sys.UpFileInfo) exts.push_back(u.Ext);
   TStringList page;
   OpenSettingCell(*this, page);
-  page.push_back(IsArticleId(id) && DeleteContent(AccountFolder(), AccountImageFolder(), id, exts) ? "記事を削除しました"
-                                                                                             : "対象記事はありません");
+  page.push_back(IsArticleId(id) && DeleteContent(AccountFolder(), AccountImageFolder(), id, exts)
+                     ? "記事を削除しました"
+                     : "対象記事はありません");
   CloseSettingCell(*this, page);
   return 1;
 }

@@ -42,7 +42,8 @@ const struct {
     {"&lt;ATOMMARK&gt;", "ATOM フィードへのリンクマーク"},
     {"&lt;RSSMARK&gt;", "RSS1.0 フィードへのリンクマーク"},
     {"&lt;RSSMARK20&gt;", "RSS2.0 フィードへのリンクマーク"},
-    {"&lt;CALENDAR&gt;", "カレンダー。&lt;CALENDAR monthbgcolor=\"blue\" text=\"black\"&gt; のように下記のオプションで色を指定できます"},
+    {"&lt;CALENDAR&gt;",
+     "カレンダー。&lt;CALENDAR monthbgcolor=\"blue\" text=\"black\"&gt; のように下記のオプションで色を指定できます"},
     {"&lt;MONTHCONTENT&gt;", "月別の記事一覧"},
     {"&lt;PHOTOALBUM&gt;", "フォトアルバムへのリンク"},
     {"&lt;CATEGORY&gt;", "カテゴリ一覧"},
@@ -68,14 +69,22 @@ const struct {
   const char* Default;
   const char* Use;
 } kCalendarOptions[] = {
-    {"monthbgcolor", "blue", "年月の行の背景色"},          {"sunbgcolor", "#ffe0e0", "日曜日の背景色"},
-    {"satbgcolor", "#e0ffff", "土曜日の背景色"},           {"bgcolor", "white", "平日の背景色"},
-    {"monthtext", "white", "年月の文字色"},                {"suntext", "black", "日曜日の文字色"},
-    {"sattext", "black", "土曜日の文字色"},                {"text", "black", "平日の文字色"},
-    {"monthlink", "white", "前月・次月のリンクの色"},      {"link", "blue", "今日のリンクの色"},
-    {"nowbgcolor", "#c0ffc0", "今日の背景色"},             {"nowtext", "black", "今日の文字色"},
-    {"outdaybgcolor", "white", "前月・次月の日の背景色"},  {"outdaytext", "silver", "前月・次月の日の文字色"},
-    {"nowdatebgcolor", "white", "今日の日付の行の背景色"}, {"nowdatetext", "black", "今日の日付の行の文字色"},
+    {"monthbgcolor", "blue", "年月の行の背景色"},
+    {"sunbgcolor", "#ffe0e0", "日曜日の背景色"},
+    {"satbgcolor", "#e0ffff", "土曜日の背景色"},
+    {"bgcolor", "white", "平日の背景色"},
+    {"monthtext", "white", "年月の文字色"},
+    {"suntext", "black", "日曜日の文字色"},
+    {"sattext", "black", "土曜日の文字色"},
+    {"text", "black", "平日の文字色"},
+    {"monthlink", "white", "前月・次月のリンクの色"},
+    {"link", "blue", "今日のリンクの色"},
+    {"nowbgcolor", "#c0ffc0", "今日の背景色"},
+    {"nowtext", "black", "今日の文字色"},
+    {"outdaybgcolor", "white", "前月・次月の日の背景色"},
+    {"outdaytext", "silver", "前月・次月の日の文字色"},
+    {"nowdatebgcolor", "white", "今日の日付の行の背景色"},
+    {"nowdatetext", "black", "今日の日付の行の文字色"},
 };
 
 // One procedure for every free-text file: the lines of the posted field replace the file, and
@@ -94,9 +103,8 @@ void SaveFreeText(TWebModule1& m, const std::string& title, const std::string& f
   const std::string path = m.AccountFolder() + file;
   if (lines.empty()) {
     if (FileExists(path)) {
-      const bool ok = RewriteLines(path, [](TStringList&, bool existed) {
-        return existed ? TRewrite::Delete : TRewrite::Keep;
-      });
+      const bool ok =
+          RewriteLines(path, [](TStringList&, bool existed) { return existed ? TRewrite::Delete : TRewrite::Keep; });
       page.push_back(title + (ok ? "をクリアしました" : "のクリアに失敗しました"));
     }
   } else {
@@ -113,15 +121,17 @@ int TWebModule1::DoCommentBlockPage(const TCommandEntry&) {
   page.push_back(FormStart("bs"));
   page.push_back(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentblock.txt")));
   page.push_back(kChange);
-  page.push_back("コメントブロックは投稿者名・コメント内容に指定された単語が含まれる場合にコメントを拒否します。<br>"
-           "１行に１単語を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
-           "またコメント内の全角半角のスペースは除去されて処理が行われます");
+  page.push_back(
+      "コメントブロックは投稿者名・コメント内容に指定された単語が含まれる場合にコメントを拒否します。<br>"
+      "１行に１単語を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
+      "またコメント内の全角半角のスペースは除去されて処理が行われます");
   page.push_back("<hr>");
   page.push_back(FormStart("bsip"));
   page.push_back(TextArea("commentspam", 80, 10, FileText(AccountFolder() + "commentipblock.txt")));
   page.push_back(kChange);
-  page.push_back("コメントIPブロックは指定したIPアドレスからのコメントを拒否します。<br>１行に１ルールを指定して下さい。<br>"
-           "<b>\"処理\",\"タイプ\",\"データ1\",\"データ2\"</b><br>");
+  page.push_back(
+      "コメントIPブロックは指定したIPアドレスからのコメントを拒否します。<br>１行に１ルールを指定して下さい。<br>"
+      "<b>\"処理\",\"タイプ\",\"データ1\",\"データ2\"</b><br>");
   for (const char* line : kRuleBuilder) page.push_back(line);
   CloseSettingCell(*this, page, kListPageClose);
   return 1;
@@ -133,9 +143,10 @@ int TWebModule1::DoTrackBackBlockPage(const TCommandEntry&) {
   page.push_back(FormStart("ds"));
   page.push_back(TextArea("trackbackspam", 80, 25, FileText(AccountFolder() + "trackbackblock.txt")));
   page.push_back(kChange);
-  page.push_back("トラックバックブロックはトラックバックされた URL、タイトル、概要に指定した文字列が含まれる場合に"
-           "トラックバックを拒否します１行に１文字列を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
-           "またコメント内の全角半角のスペースは除去されて処理が行われます");
+  page.push_back(
+      "トラックバックブロックはトラックバックされた URL、タイトル、概要に指定した文字列が含まれる場合に"
+      "トラックバックを拒否します１行に１文字列を指定してください。<br>半角の英数字は大文字小文字を区別されません。"
+      "またコメント内の全角半角のスペースは除去されて処理が行われます");
   CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
@@ -154,18 +165,21 @@ int TWebModule1::DoCustomMenuPage(const TCommandEntry&) {
   page.push_back(FormStart("cs"));
   page.push_back(TextArea("custommenu", 80, 25, text));
   page.push_back(kChange);
-  page.push_back("カスタムメニューはサイドメニューの内容を HTML と下記のマクロで自由に記述できます。<br>"
-           "表示・動作の設定でカスタムメニューを使用するように設定すると、ブログのメニューとして表示されます。<br>"
-           "何も記述せずに登録するとデフォルトのメニューに戻ります。<br>");
-  page.push_back("<a href=\"javascript:void(0)\" onclick=\"var d = document.getElementById('macrohelp'); "
-           "d.style.display = d.style.display == 'none' ? 'block' : 'none'; return false;\">マクロ説明</a>");
+  page.push_back(
+      "カスタムメニューはサイドメニューの内容を HTML と下記のマクロで自由に記述できます。<br>"
+      "表示・動作の設定でカスタムメニューを使用するように設定すると、ブログのメニューとして表示されます。<br>"
+      "何も記述せずに登録するとデフォルトのメニューに戻ります。<br>");
+  page.push_back(
+      "<a href=\"javascript:void(0)\" onclick=\"var d = document.getElementById('macrohelp'); "
+      "d.style.display = d.style.display == 'none' ? 'block' : 'none'; return false;\">マクロ説明</a>");
   page.push_back("<div id=\"macrohelp\" style=\"display:none\">");
   page.push_back("<table border=\"1\" cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">");
   for (const auto& t : kMenuTags) {
     page.push_back(std::string("<tr><td>") + t.Tag + "</td><td>" + t.Text + "</td></tr>");
     if (std::string(t.Tag) != "&lt;CALENDAR&gt;") continue;
-    std::string options = "<tr><td></td><td><table border=\"1\" cellpadding=\"2\" style=\"border-collapse:collapse; "
-                          "font-size:x-small\"><tr><td>オプション</td><td>既定値</td><td>内容</td></tr>";
+    std::string options =
+        "<tr><td></td><td><table border=\"1\" cellpadding=\"2\" style=\"border-collapse:collapse; "
+        "font-size:x-small\"><tr><td>オプション</td><td>既定値</td><td>内容</td></tr>";
     for (const auto& o : kCalendarOptions)
       options += std::string("<tr><td>") + o.Name + "</td><td>" + o.Default + "</td><td>" + o.Use + "</td></tr>";
     page.push_back(options + "</table></td></tr>");
@@ -181,8 +195,9 @@ int TWebModule1::DoCustomFooterPage(const TCommandEntry&) {
   page.push_back(FormStart("cz"));
   page.push_back(TextArea("customfooter", 80, 25, ReadCustomFooter(AccountFolder())));
   page.push_back("<br><input type=\"submit\" value=\"上記の内容で登録します\"></form>");
-  page.push_back("カスタムフッタの設定は、全体の下に任意のHTMLを出力することができます。<br>"
-           "ページの最後に記述した HTML がそのまま出力されます。何も記述せずに登録するとカスタムフッタはクリアされます");
+  page.push_back(
+      "カスタムフッタの設定は、全体の下に任意のHTMLを出力することができます。<br>"
+      "ページの最後に記述した HTML がそのまま出力されます。何も記述せずに登録するとカスタムフッタはクリアされます");
   CloseSettingCell(*this, page, kListPageClose);
   return 1;
 }
@@ -194,6 +209,7 @@ int TWebModule1::DoSaveTextFile(const TCommandEntry& entry) {
 }
 
 int TWebModule1::DoSaveCustomFooter(const TCommandEntry&) {
-  SaveFreeText(*this, "カスタムフッタ", "customfooter.txt", "customfooter", Sys.USECUSTOMFOOTER, "この機能は無効です(16)");
+  SaveFreeText(*this, "カスタムフッタ", "customfooter.txt", "customfooter", Sys.USECUSTOMFOOTER,
+               "この機能は無効です(16)");
   return 1;
 }

@@ -42,7 +42,8 @@ std::string SendTrackBack(TWebModule1& m, const std::string& target, const std::
   client.PostContentType = "application/x-www-form-urlencoded; charset=utf-8;";
   client.PostCode = pcUTF8;
   client.AddPost("title", FormValue(subject));
-  client.AddPost("excerpt", FormValue(CutLength(subject, static_cast<size_t>(std::max(m.Sys.RSSDESCLENGTH, 10)), "...")));
+  client.AddPost("excerpt",
+                 FormValue(CutLength(subject, static_cast<size_t>(std::max(m.Sys.RSSDESCLENGTH, 10)), "...")));
   client.AddPost("url", "http://" + PercentEncode(address));
   client.AddPost("blog_name", FormValue(m.Account.Title));
   client.SetURL(target);
