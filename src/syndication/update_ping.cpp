@@ -138,9 +138,11 @@ std::string SendUpdatePings(const TSystemSettings& sys, const std::string& accou
   for (size_t i = 0; i < servers.size(); ++i) {
     const TUpdatePingServer& slot = servers[i];
     if (!slot.Enabled) continue;
+    // An empty address takes the fixed address of the first matching type and keeps it.
+    std::string address = slot.Address;
     for (const TUpdatePingXML& type : sys.UpdatePingXML) {
       if (type.Field[0] != slot.Type) continue;
-      const std::string address = slot.Address.empty() ? type.Field[6] : slot.Address;
+      if (address.empty()) address = type.Field[6];
       THTTPClient c;
       ConfigureHTTPClient(c, sys, TNetUse::OwnerAction);
       c.Port = 80;

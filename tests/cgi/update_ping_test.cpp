@@ -115,7 +115,10 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
   const int closed = ClosedLoopbackPort();
   blog.Ini("UPDATEPINGSENDSPAMTIME=0\r\nNETTIMEOUT=1\r\n" + kPing +
            "UPDATEPINGTYPESTART=\"Fixed\",\"1.0\",\"\",\"\",\"SJIS\",\"" + server.URL("/fault") +
-           "\"\r\n<x><velmtitle></x>\r\nUPDATEPINGTYPEEND\r\n");
+           "\"\r\n<x><velmtitle></x>\r\nUPDATEPINGTYPEEND\r\n"
+           // A second type of the same name: the slot keeps the address the first one gave it.
+           "UPDATEPINGTYPESTART=\"Fixed\",\"1.0\",\"\",\"\",\"SJIS\",\"" + server.URL("/other") +
+           "\"\r\n<y/>\r\nUPDATEPINGTYPEEND\r\n");
   blog.Inst.Write(blog.Dir + "title.txt", "テスト&ブログ\r\n");
   blog.Inst.Write(blog.Dir + "updateping.txt",
                   "\"1\",\"" + server.URL("/thanks") + "\",\"weblogUpdates\"\r\n"  // answered
@@ -135,13 +138,15 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
             "<tr><td>1</td><td>weblogUpdates</td><td>" + server.URL("/thanks") +
                 "</td><td>0</td><td>Thanks for the ping.</td></tr>"
                 "<tr><td>2</td><td>Fixed</td><td>" + server.URL("/fault") + "</td><td>4</td><td>Too many pings</td></tr>"
+                "<tr><td>2</td><td>Fixed</td><td>" + server.URL("/fault") + "</td><td>4</td><td>Too many pings</td></tr>"
                 "<tr><td>5</td><td>weblogUpdates</td><td>" + server.URL("/garbage") +
                 "</td><td></td><td><span style=\"color:blue; font-weight:bold\">plain &lt;b&gt;text&lt;/b&gt;<br>line 2<br>"
                 "</span></td></tr>"
                 "<tr><td>6</td><td>weblogUpdates</td><td>http://127.0.0.1:" + std::to_string(closed) +
                 "/</td><td></td><td>No Status</td></tr></table>");
   const auto got = server.Recorded();
-  ASSERT_EQ(got.size(), 3u);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_TRUE(StartsWith(got[2], "POST /fault HTTP/1.0\r\n") && EndsWith(got[2], "\r\n\r\n<y/>")) << got[2];
   const std::string body = "<?xml version=\"1.0\"?>\r\n<methodCall><methodName>weblogUpdates.ping</methodName>"
                            "<params><param><value>" + SjisToUtf8("テスト&ブログ") + "</value></param>\r\n"
                            "<param><value>http://127.0.0.1/velm.exe?demo</value></param></params></methodCall>";
