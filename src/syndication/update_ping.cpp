@@ -242,8 +242,7 @@ int TWebModule1::DoUpdatePingSave(const TCommandEntry& entry) {
   }
   TStringList c;
   if (SaveLinesToFile(AccountFolder() + "updateping.txt", lines))
-    c.push_back("<span style=\"color:blue\">更新Pingの設定を更新しました。<br>"
-                "更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。</span>");
+    c.push_back("更新Pingの設定を更新しました。<br>更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。");
   else
     c.push_back("<span style=\"color:red\">更新Pingの設定を保存できませんでした</span>");
   AdminPage(*this, c);

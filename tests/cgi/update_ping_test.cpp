@@ -94,8 +94,7 @@ TEST(UpdatePing, SaveWritesTenSlotsAndOnlyFromAPost) {
       blog.Page("demo+pw", "upe0=1&upu0=http%3A%2F%2Fping.example%2FRPC2&upf0=weblogUpdates&upu1=%22a%0D%0Ab%22&upe2=0"
                            "&upf2=Other&upe9=1",
                 cookie);
-  EXPECT_EQ(Frame(page), "<span style=\"color:blue\">更新Pingの設定を更新しました。<br>"
-                         "更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。</span>");
+  EXPECT_EQ(Frame(page), "更新Pingの設定を更新しました。<br>更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。");
   std::string want = "\"1\",\"http://ping.example/RPC2\",\"weblogUpdates\"\r\n\"0\",\"ab\",\"\"\r\n\"0\",\"\",\"Other\"\r\n";
   for (int i = 3; i < 9; ++i) want += "\"0\",\"\",\"\"\r\n";
   want += "\"1\",\"\",\"\"\r\n";
