@@ -111,7 +111,6 @@ int DetectCode(const std::string& s) {
           else if (e >= 0xFD && e <= 0xFE) code = ckEuc;
           ++j;
         }
-        if (code == ckEucOrSjis && j < n && at(j) < 0xA0) code = ckSjis;
       } else if (d >= 0 && d < 0xA0) {
         code = ckSjis;
       }
@@ -253,6 +252,58 @@ std::string Utf7ToSjis(const std::string& s) {
     i = (j < s.size() && s[j] == '-') ? j + 1 : j;
   }
   return out;
+}
+
+namespace {
+
+// Whether every byte above 0x7F stands in an EUC-JP pair (0xA1-0xFE twice, or 0x8E and a
+// half-width katakana byte).
+bool IsEucPairs(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) continue;
+    if (i + 1 >= s.size()) return false;
+    const unsigned char d = static_cast<unsigned char>(s[++i]);
+    if (c == 0x8E ? !(d >= 0xA1 && d <= 0xDF) : !(c >= 0xA1 && c <= 0xFE && d >= 0xA1 && d <= 0xFE)) return false;
+  }
+  return true;
+}
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+int CharsetCode(const std::string& charset) {
+  const std::string c = LowerAscii(charset);
+  if (c == "utf-8" || c == "utf8") return ckUtf8;
+  if (c == "shift_jis" || c == "shift-jis" || c == "sjis" || c == "x-sjis" || c == "windows-31j" || c == "cp932" ||
+      c == "ms_kanji" || c == "csshiftjis")
+    return ckSjis;
+  if (c == "euc-jp" || c == "x-euc-jp" || c == "eucjp" || c == "cseucpkdfmtjapanese") return ckEuc;
+  if (c == "iso-2022-jp" || c == "jis" || c == "csiso2022jp") return ckJis;
+  return ckNone;
+}
+
+std::string ToUtf8(const std::string& s, const std::string& charset) {
+  int code = CharsetCode(charset);
+  const int detected = DetectCode(s);
+  if (code == ckNone || code == ckUtf8) {
+    // ISO-2022-JP is 7-bit, so valid UTF-8 as well: its escapes tell it.
+    if (IsValidUtf8(s) && detected != ckJis && detected != ckJisOld) return s;
+    code = detected == ckEucOrSjis ? (IsEucPairs(s) ? ckEuc : ckSjis) : detected;
+  } else if (detected == ckNone) {
+    return s;  // ASCII reads the same in every one of them
+  }
+  switch (code) {
+    case ckJis:
+    case ckJisOld: return SjisToUtf8(JisToSjis(s));
+    case ckEuc: return SjisToUtf8(EucToSjis(s));
+    default: return SjisToUtf8(s);  // Shift_JIS, and what is neither (binary bytes become "?")
+  }
 }
 
 bool IsValidUtf8(const std::string& s) {
