@@ -267,11 +267,13 @@ void TWebModule1::LogAccess() {
   const std::string folder = AccountFolder();
   if (!DirectoryExists(folder) && !ForceDirectories(folder)) return;
   const TDateTime now = Now();
-  const std::string address = Request.RemoteAddr();
+  // The client's values (at most 1023 bytes each): the agent without its double quotes, the
+  // address and the referrer escaped as the view log escapes them, so no quote ends a field.
+  const std::string address = Escape(Request.RemoteAddr());
   std::string agent = Request.UserAgent();
   agent.erase(std::remove(agent.begin(), agent.end(), '"'), agent.end());
   const std::string line =
-      "\"" + FormatStamp(now) + "\",\"" + address + "\",\"" + agent + "\",\"" + Request.Referer() + "\"";
+      "\"" + FormatStamp(now) + "\",\"" + address + "\",\"" + agent + "\",\"" + Escape(Request.Referer()) + "\"";
 
   if (Css.ACCESSLOGTYPE != 1) {
     AppendLineUnlessFound(folder + "access.log", line);

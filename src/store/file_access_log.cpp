@@ -18,56 +18,6 @@ namespace {
 constexpr size_t kBackBlock = 64 * 1024;
 constexpr size_t kReadBlock = 1024 * 1024;
 
-void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
-
-// One try of the rule takes the lock at once or waits up to one pause. The pause polls in short
-// steps, so a lock released early is taken at once; the deadline (tries x pause) is unchanged.
-bool LockWithRetry(int fd, int op) {
-  for (int t = 0; t < kFileTries; ++t) {
-    if (flock(fd, op | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (t + 1 == kFileTries) break;
-    int waited = 0, step = 1;
-    while (waited < kFilePauseMs) {
-      const int ms = std::min(step, kFilePauseMs - waited);
-      SleepMs(ms);
-      waited += ms;
-      if (flock(fd, op | LOCK_NB) == 0) return true;
-      step = std::min(step * 2, 16);
-    }
-  }
-  return false;
-}
-
-// Opens and locks path, and reopens when the path no longer names the locked file (it was
-// renamed over or deleted while this process waited). -1 when it cannot be had; `missing` is
-// set when the file does not exist and was not to be created.
-int OpenLocked(const std::string& path, int flags, int op, bool& missing) {
-  missing = false;
-  for (int t = 0; t < kFileTries; ++t) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == ENOENT && !(flags & O_CREAT)) {
-        missing = true;
-        return -1;
-      }
-      if (t + 1 < kFileTries) SleepMs(kFilePauseMs);
-      continue;
-    }
-    if (!LockWithRetry(fd, op)) {
-      ::close(fd);
-      return -1;
-    }
-    struct stat held {}, named {};
-    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino)
-      return fd;
-    ::close(fd);
-  }
-  return -1;
-}
-
-
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -127,48 +77,31 @@ bool ReadAt(int fd, char* data, size_t size, off_t at) {
 bool AppendLineUnlessFound(const std::string& path, const std::string& line,
                            const std::function<TWalk(const std::string& line)>& walk, bool* found) {
   if (found) *found = false;
-  bool missing;
-  const int fd = OpenLocked(path, O_RDWR | O_CREAT | O_APPEND, LOCK_EX, missing);
-  if (fd < 0) return false;
-  if (walk) {
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && WalkBackwards(fd, st.st_size, walk)) {
-      if (found) *found = true;
-      ::close(fd);
-      return true;
-    }
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Append)) return false;
+  if (walk && f.Stat().st_size > 0 && WalkBackwards(f.Fd(), f.Stat().st_size, walk)) {
+    if (found) *found = true;
+    return true;
   }
-  const bool ok = WriteAll(fd, line + "\r\n");  // one write at the end (O_APPEND)
-  ::close(fd);
-  return ok;
+  return WriteAll(f.Fd(), line + "\r\n");  // one write at the end (O_APPEND)
 }
 
 bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk) {
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (fd < 0) return missing;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
-  if (ok && st.st_size > 0) {
-    bool failed = false;
-    WalkBackwards(fd, st.st_size, walk, &failed);
-    ok = !failed;
-  }
-  ::close(fd);
-  return ok;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  if (f.Stat().st_size <= 0) return true;
+  bool failed = false;
+  WalkBackwards(f.Fd(), f.Stat().st_size, walk, &failed);
+  return !failed;
 }
 
 bool ReadFileFrom(const std::string& path, long long from,
                   const std::function<void(const char* data, size_t size)>& chunk, TFileStamp& stamp) {
   stamp = TFileStamp();
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (fd < 0) return missing;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return false;
-  }
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  const int fd = f.Fd();
+  const struct stat& st = f.Stat();
   stamp.Device = st.st_dev;
   stamp.Inode = st.st_ino;
   stamp.Size = st.st_size;
@@ -182,14 +115,13 @@ bool ReadFileFrom(const std::string& path, long long from,
     chunk(buf.data(), static_cast<size_t>(n));
     at += n;
   }
-  ::close(fd);
   return true;
 }
 
 bool CountLinesThenDelete(const std::string& path, const std::function<bool(long long lines)>& keep) {
-  bool missing;
-  const int fd = OpenLocked(path, O_RDWR, LOCK_EX, missing);
-  if (fd < 0) return missing && keep(0);
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Exclusive)) return f.Missing() && keep(0);
+  const int fd = f.Fd();
   long long lines = 0;
   bool afterCR = false, open = false;  // open: bytes of a line not yet ended by a break
   std::string buf(kReadBlock, '\0');
@@ -218,7 +150,6 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
   // Still under the lock: a view that waits for it lands in a new file after the delete.
   bool ok = keep(lines);
   if (ok && ::unlink(path.c_str()) != 0 && errno != ENOENT) ok = false;
-  ::close(fd);
   return ok;
 }
 
@@ -258,11 +189,11 @@ TMappedFile::~TMappedFile() {
 }
 
 bool TMappedFile::Open(const std::string& path) {
-  bool missing;
-  FFd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (FFd < 0) return missing;
-  struct stat st {};
-  if (::fstat(FFd, &st) != 0) return false;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  FFd = ::dup(f.Fd());  // the lock belongs to the open file, which the copy keeps open
+  if (FFd < 0) return false;
+  const struct stat& st = f.Stat();
   FStamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
   if (st.st_size <= 0) return true;
   void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, FFd, 0);

@@ -288,23 +288,27 @@ int CharsetCode(const std::string& charset) {
   return ckNone;
 }
 
-std::string ToUtf8(const std::string& s, const std::string& charset) {
-  int code = CharsetCode(charset);
+int TextCode(const std::string& s, const std::string& charset) {
+  const int code = CharsetCode(charset);
   const int detected = DetectCode(s);
-  if (code == ckNone || code == ckUtf8) {
-    // ISO-2022-JP is 7-bit, so valid UTF-8 as well: its escapes tell it.
-    if (IsValidUtf8(s) && detected != ckJis && detected != ckJisOld) return s;
-    code = detected == ckEucOrSjis ? (IsEucPairs(s) ? ckEuc : ckSjis) : detected;
-  } else if (detected == ckNone) {
-    return s;  // ASCII reads the same in every one of them
-  }
+  if (code != ckNone && code != ckUtf8) return detected == ckNone ? ckUtf8 : code;  // ASCII reads the same
+  // ISO-2022-JP is 7-bit, so valid UTF-8 as well: its escapes tell it.
+  if (IsValidUtf8(s) && detected != ckJis && detected != ckJisOld) return ckUtf8;
+  if (detected == ckEucOrSjis) return IsEucPairs(s) ? ckEuc : ckSjis;
+  return detected == ckJis || detected == ckJisOld || detected == ckEuc ? detected : ckSjis;
+}
+
+std::string CodeToUtf8(const std::string& s, int code) {
   switch (code) {
+    case ckUtf8: return IsValidUtf8(s) ? s : SjisToUtf8(s);
     case ckJis:
     case ckJisOld: return SjisToUtf8(JisToSjis(s));
     case ckEuc: return SjisToUtf8(EucToSjis(s));
-    default: return SjisToUtf8(s);  // Shift_JIS, and what is neither (binary bytes become "?")
+    default: return SjisToUtf8(s);  // Shift_JIS, and what is neither (bytes that map to nothing become "?")
   }
 }
+
+std::string ToUtf8(const std::string& s, const std::string& charset) { return CodeToUtf8(s, TextCode(s, charset)); }
 
 bool IsValidUtf8(const std::string& s) {
   size_t i = 0;

@@ -27,6 +27,10 @@ int CharsetCode(const std::string& charset);
 // converted from the detected code (EUC-JP or Shift_JIS undecided: EUC-JP when the bytes pair
 // up as EUC-JP). Bytes that map to nothing become "?".
 std::string ToUtf8(const std::string& s, const std::string& charset);
+// The two steps of ToUtf8: the code the text is read in (ckUtf8, ckJis, ckJisOld, ckEuc or
+// ckSjis), and the conversion from it (never anything but valid UTF-8).
+int TextCode(const std::string& s, const std::string& charset);
+std::string CodeToUtf8(const std::string& s, int code);
 
 std::string Base64Encode(const std::string& bytes);
 std::string Base64Decode(const std::string& text);       // skips non-alphabet bytes
