@@ -94,10 +94,10 @@ long long TWebModule1::BodyLimit(TBodyKind kind, bool uploadSpace) const {
   constexpr long long kKB = 1024, kSlack = 64 * kKB;
   switch (kind) {
     case TBodyKind::Upload: {
-      // The largest single upload of the settings (pictures and files, link banners); a limit of
-      // 0 or less means none, as does the upload-space flag.
-      const long long largest = std::max<long long>(Sys.ATTACHMAXSIZE, Sys.BANNERMAXSIZE);
-      if (uploadSpace || Sys.ATTACHMAXSIZE <= 0 || largest + kSlack > kLargestBody) return kLargestBody;
+      // The largest single upload of the settings (a link banner for the link save, a picture or
+      // file otherwise); a limit of 0 or less means none, as does the upload-space flag.
+      const long long largest = Command == "LD" ? Sys.BANNERMAXSIZE : Sys.ATTACHMAXSIZE;
+      if (uploadSpace || largest <= 0 || largest + kSlack > kLargestBody) return kLargestBody;
       return largest + kSlack;
     }
     case TBodyKind::Jpeg: return 5 * 1024 * kKB + kSlack;

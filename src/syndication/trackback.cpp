@@ -168,8 +168,9 @@ int TWebModule1::DoTrackBackView(const TCommandEntry&) {
       "<a href=\"javascript:window.close()\" style=\"font-size:x-small\">[Close]</a><br><br>",
   };
 
+  // Behind the view password no ping is shown.
   TTrackBackList list;
-  LoadTrackBackList(AccountFolder(), Arg3, list);
+  if (ViewPasswordOK()) LoadTrackBackList(AccountFolder(), Arg3, list);
   // An empty log id loads every line: keep only those of this article.
   list.erase(std::remove_if(list.begin(), list.end(), [&](const TTrackBack& t) { return t.logid != Arg3; }),
              list.end());

@@ -88,6 +88,24 @@ TEST(Encodings, JisEucAndUnicodeRoundTrips) {
                                                {SjisToJis("日本"), ckJis}, {"\x1B$@xx", ckJisOld},
                                                {"\x88\xA0", ckSjis} /* 0x81-0x9F lead */, {SjisToEuc("日本語の文章です"), ckEuc}};
   for (const auto& [bytes, kind] : kinds) EXPECT_EQ(DetectCode(bytes), kind) << kind;
+  // EUC-JP with a blank after a kanji whose second byte is 0xE0-0xEF: the walk goes on to the
+  // next character instead of taking the blank for Shift_JIS.
+  EXPECT_EQ(DetectCode(SjisToEuc("東 京都")), ckEuc);
+  EXPECT_EQ(DetectCode(SjisToEuc("東京都")), ckEuc);
+}
+
+// Text from outside becomes UTF-8 from its declared charset or its detected code; nothing that
+// maps is lost, whatever byte a field ends in.
+TEST(Encodings, ToUtf8FromDeclaredOrDetectedCode) {
+  const std::string text = "タイトル 東 京都ｶﾅ", utf8 = SjisToUtf8(text);
+  ExpectAll({{ToUtf8(SjisToEuc(text), ""), utf8}, {ToUtf8(SjisToEuc(text), "EUC-JP"), utf8},
+             {ToUtf8(text, ""), utf8}, {ToUtf8(text, "shift_jis"), utf8}, {ToUtf8(text, "Windows-31J"), utf8},
+             {ToUtf8(SjisToJis(text), ""), utf8}, {ToUtf8(SjisToJis(text), "iso-2022-jp"), utf8},
+             {ToUtf8(utf8, ""), utf8}, {ToUtf8(utf8, "UTF-8"), utf8}, {ToUtf8("plain", "euc-jp"), "plain"},
+             {ToUtf8(SjisToEuc("タイトル"), ""), SjisToUtf8("タイトル")},  // ends in 0xEB
+             {ToUtf8("\xE3\x81\x82", "utf-8"), "\xE3\x81\x82"}, {ToUtf8("a\x82", ""), "a?"}});
+  EXPECT_EQ(CharsetCode("x-unknown"), ckNone);
+  EXPECT_TRUE(IsValidUtf8(ToUtf8("\xFF\xFE\x80\x01", "")));
 }
 
 TEST(Encodings, Base64AndFoldedMimeWords) {
