@@ -357,6 +357,8 @@ private:
   TPhoto FPhotos[2];
 };
 
+}  // namespace
+
 // The box texts of sidemenu.txt: box n is the lines between "SIDEMENU<n>START" and the first
 // "SIDEMENU<n>END" after it (whole lines, blanks around and letter case ignored). A start
 // without its end is no block. One pass.
@@ -386,8 +388,6 @@ void ReadSideMenuBlocks(const TStringList& lines, std::vector<std::optional<std:
     }
   }
 }
-
-}  // namespace
 
 void TWebModule1::SideMenuCell(TStringList& page, const TSideMenuInput& in) {
   page.push_back("<td class=\"navicell\">");

@@ -1,6 +1,12 @@
 // The side menu cell, the sub column cell and the link page content cell.
 #pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/settings.h"
 
 // The built-in menu template, used when neither the custom menu nor a named template applies.
 const TStringList& DefaultMenuLines();
+// Box n (from 1) of the lines of sidemenu.txt, for each box not yet filled.
+void ReadSideMenuBlocks(const TStringList& lines, std::vector<std::optional<std::string>>& boxes);
