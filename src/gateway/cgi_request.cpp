@@ -175,6 +175,18 @@ void TCGIRequest::ReadRest() {
     if (got == 0) break;
     FContent.append(buf, got);
   }
+  FConsumed = static_cast<long long>(FContent.size());
+}
+
+void TCGIRequest::DrainBody() {
+  if (!FIn || FContentLength <= 0) return;
+  char buf[65536];
+  while (FConsumed < FContentLength) {
+    const size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, FContentLength - FConsumed));
+    const size_t got = fread(buf, 1, want, FIn);
+    if (got == 0) break;
+    FConsumed += static_cast<long long>(got);
+  }
 }
 
 namespace {

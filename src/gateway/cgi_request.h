@@ -49,6 +49,9 @@ public:
   const std::vector<std::string>& ContentFields();          // "name=value" (made on demand)
   const std::vector<std::string>& CookieFields();
   const std::string& RawBody();                             // complete body, after the fields
+  // Reads and drops what is left of the announced body (a refused or unread one), so a server
+  // that writes the whole body before it reads the answer is never cut off; blocks of 64 KB.
+  void DrainBody();
 
 private:
   void ReadRest();
@@ -56,6 +59,7 @@ private:
   long long FContentLength = -1;
   long long FBodyLimit = 2 * 1024 * 1024;
   bool FBodyRead = false;
+  long long FConsumed = 0;  // bytes of the body taken from the input
   std::string FContent;
   std::string FWords[4];
   bool FContentParsed = false, FCookieParsed = false;
