@@ -30,13 +30,18 @@ void LoadSideMenuInput(TWebModule1& m, TSideMenuInput& in, bool withHidden, bool
     LoadContentRefs(m.AccountFolder(), withHidden, withHidden, in.Contents, m.CategoryList, &in.Summary);
     // The newest comments of articles the page may show: a hidden article's comments would
     // push older public ones out of the box.
+    // Commented articles are mostly recent: the newest entries of the list, which the page reads
+    // anyway, answer first; an older one is looked up in the index.
     std::unordered_map<std::string, bool> shown;
     LoadCommentList(m.AccountFolder(), "", false, in.NewComments, 10, [&](const std::string& id) {
       auto it = shown.find(id);
       if (it == shown.end()) {
+        bool found = false;
+        for (size_t i = 0; i < 64 && !found && in.Contents.Has(i); ++i) found = in.Contents[i].id() == id;
         TContentIndex c;
-        it = shown.emplace(id, withHidden ? IsArticleId(id) && FindContent(m.AccountFolder(), id, c)
-                                          : FindPublicContent(m, id, c)).first;
+        if (!found && !in.Contents.Has(64)) found = false;  // the whole list was seen
+        else if (!found) found = withHidden ? IsArticleId(id) && FindContent(m.AccountFolder(), id, c) : FindPublicContent(m, id, c);
+        it = shown.emplace(id, found).first;
       }
       return it->second;
     });
