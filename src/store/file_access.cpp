@@ -47,8 +47,9 @@ public:
       : FPauseMs(std::max(pauseMs, 0)), FDeadline(NowMs() + static_cast<long long>(std::max(tries, 1) - 1) * FPauseMs) {}
 
   // Takes the lock on fd, waiting while the deadline allows. One attempt even past it.
-  bool Lock(int fd, int op) {
-    for (int step = 1;; step = std::min(step * 2, 16)) {
+  bool Lock(int fd, int op, bool& waited) {
+    waited = false;
+    for (int step = 1;; step = std::min(step * 2, 16), waited = true) {
       if (flock(fd, op | LOCK_NB) == 0) return true;
       if (errno != EWOULDBLOCK && errno != EINTR) return false;
       const long long left = FDeadline - NowMs();
@@ -133,11 +134,14 @@ bool TLockedFile::Open(const std::string& path, TOpen how, int tries, int pauseM
       if (Transient(errno) && budget.Pause()) continue;
       return false;
     }
-    if (!budget.Lock(fd, shared ? LOCK_SH : LOCK_EX)) {
+    bool waited;
+    if (!budget.Lock(fd, shared ? LOCK_SH : LOCK_EX, waited)) {
       ::close(fd);
       return false;
     }
-    if (StillNamed(fd, path, FStat)) {
+    // A reader that had its lock at once reads the file it opened a moment ago, whole: the path
+    // is checked again only after a wait, or for a change.
+    if (shared && !waited ? ::fstat(fd, &FStat) == 0 : StillNamed(fd, path, FStat)) {
       FFd = fd;
       FCreated = created;
       return true;
@@ -153,12 +157,17 @@ void TLockedFile::Close() {
 }
 
 bool TLockedFile::ReadAll(std::string& out) const {
-  // Sized for the file as it was seen (one byte more to meet its end), so a small file does not
-  // cost a large buffer; a file that grew meanwhile is read on in doubled steps.
-  out.assign(FStat.st_size > 0 ? static_cast<size_t>(FStat.st_size) + 1 : 4096, '\0');
+  // Sized for the file as it was seen when locked: every writer of the rule takes the exclusive
+  // lock, so while this one is held nobody else changes it, and a full read of that size is the
+  // whole file. A file of no known size is read to its end in doubled steps.
+  const size_t seen = FStat.st_size > 0 ? static_cast<size_t>(FStat.st_size) : 0;
+  out.assign(seen > 0 ? seen : 4096, '\0');
   size_t got = 0;
   for (;;) {
-    if (got == out.size()) out.resize(out.size() * 2);
+    if (got == out.size()) {
+      if (seen > 0 && got == seen) return true;
+      out.resize(out.size() * 2);
+    }
     const ssize_t n = ::pread(FFd, out.data() + got, out.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {

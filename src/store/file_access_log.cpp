@@ -154,26 +154,41 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
 }
 
 std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names) {
-  struct stat st {};
-  std::vector<std::string> best(names.size());
-  bool scanned = false;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (::stat((folder + names[i]).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return names[i];
-    if (!scanned) {
-      scanned = true;
-      DIR* d = ::opendir(folder.c_str());
-      if (!d) return "";
+  // The regular files of each folder asked about, listed again only when the folder has changed
+  // since (its modification time moves with every file made, renamed or removed in it): a page
+  // asks for several pictures of the same folder.
+  struct TListing {
+    std::string Folder;
+    struct timespec Changed {};
+    std::vector<std::string> Files;
+  };
+  static std::vector<TListing> listings;
+  struct stat dir {};
+  if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return "";
+  auto it = std::find_if(listings.begin(), listings.end(), [&](const TListing& l) { return l.Folder == folder; });
+  if (it != listings.end() && (it->Changed.tv_sec != dir.st_mtim.tv_sec || it->Changed.tv_nsec != dir.st_mtim.tv_nsec)) {
+    listings.erase(it);
+    it = listings.end();
+  }
+  if (it == listings.end()) {
+    std::vector<std::string> files;
+    if (DIR* d = ::opendir(folder.c_str())) {
       while (const dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        for (size_t k = 0; k < names.size(); ++k) {
-          if (n.size() != names[k].size() || strcasecmp(n.c_str(), names[k].c_str()) != 0) continue;
-          if (::stat((folder + n).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-          if (best[k].empty() || n < best[k]) best[k] = n;  // the same choice whatever the folder order
-        }
+        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) continue;
+        struct stat st {};
+        if (e->d_type != DT_REG && (::stat((folder + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))) continue;
+        files.emplace_back(e->d_name);
       }
       ::closedir(d);
     }
-    if (!best[i].empty()) return best[i];
+    std::sort(files.begin(), files.end());  // the same choice whatever the folder order
+    it = listings.insert(listings.end(), {folder, dir.st_mtim, std::move(files)});
+  }
+  const std::vector<std::string>& files = it->Files;
+  for (const std::string& name : names) {
+    if (std::binary_search(files.begin(), files.end(), name)) return name;  // an exact match wins
+    for (const std::string& f : files)
+      if (f.size() == name.size() && strcasecmp(f.c_str(), name.c_str()) == 0) return f;
   }
   return "";
 }
