@@ -6,6 +6,7 @@ page by page, cross-site requests to every changing command, and the login throt
     python3 attack_check.py path/to/velm.exe lighttpd|apache
 """
 import hashlib
+import os
 import sys
 import unittest
 import urllib.parse
@@ -106,6 +107,17 @@ class Attack(unittest.TestCase):
                 self.assertIn(refused, self.text(page), (path, headers))
                 self.assertFalse([v for k, v in hdrs if k.lower() == 'set-cookie'], (path, headers))
         self.assertEqual(self.site.read('velmsystem/owner/access.log')[:len(before)], before)
+        # Every command that changes data or cookies: nothing set, nothing changed.
+        changing = ['qi', 'iu', 'tu', 'bu', 'pu', 'dd', 'ms', 'du', 'dw', 'lg', 'hs', 'ps', 'cd', 'ld', 'dm', 'vm', 'dt',
+                    'ss', 'dc', 'us', 'lm', 'cz', 'cs', 'pw', 'su', 'bs', 'bsip', 'ds', 'jd']
+        files = sorted(os.listdir(os.path.join(self.site.root, 'velmsystem/owner')))
+        for word in changing:
+            h = dict(login, Origin='http://evil.example')
+            status, hdrs, page = self.site.post('/velm.exe?demo+%s+%s' % (word, ART), 'loginname=owner&loginpass=secret',
+                                                headers=h)
+            self.assertFalse([v for k, v in hdrs if k.lower() == 'set-cookie'], word)
+            self.assertTrue(page == b'' or refused in self.text(page), word)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.site.root, 'velmsystem/owner'))), files)
         # The same requests from the blog's own pages go through.
         own = dict(login, Referer=self.site.url + 'velm.exe?demo')
         self.assertNotIn(refused, self.text(self.site.get('/velm.exe?demo+qi', headers=own)[2]))
