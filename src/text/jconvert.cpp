@@ -218,8 +218,87 @@ std::string SjisToEuc(const std::string& s) {
   return out;
 }
 
-std::string Utf8ToSjis(const std::string& s) { return Iconv("CP932", "UTF-8", s); }
-std::string SjisToUtf8(const std::string& s) { return Iconv("UTF-8", "CP932", s); }
+// UTF-8 <-> CP932 through the tables made from the platform's iconv at build time: the same
+// bytes as iconv gives, byte for byte ("?" for each byte it skips), without loading iconv's
+// conversion module (and with it a second C library) into the static program at run time.
+#include "cp932_table.inc"
+
+namespace {
+
+// The code point of the UTF-8 character at s[i] and its length; 0 when no valid character of at
+// most three bytes starts there (four-byte ones have no CP932 character either way).
+size_t Utf8CharAt(const std::string& s, size_t i, unsigned& cp) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t len;
+  unsigned lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return 0;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  return len;
+}
+
+void AppendUtf8(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string Utf8ToSjis(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    unsigned cp = 0;
+    const size_t len = Utf8CharAt(s, i, cp);
+    const unsigned v = len ? kUnicodeToCp932[cp] : 0;
+    if (!len || (v == 0 && cp != 0)) {
+      out += '?';  // skipped one byte, as iconv is made to
+      ++i;
+      continue;
+    }
+    if (v > 0xFF) out += static_cast<char>(v >> 8);
+    out += static_cast<char>(v & 0xFF);
+    i += len;
+  }
+  return out;
+}
+
+std::string SjisToUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() * 3 / 2);
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (kCp932Single[c] != 0xFFFF) {
+      AppendUtf8(out, kCp932Single[c]);
+      ++i;
+    } else if (c >= 0x80 && i + 1 < s.size() && kCp932Pair[(c - 0x80) * 256 + static_cast<unsigned char>(s[i + 1])]) {
+      AppendUtf8(out, kCp932Pair[(c - 0x80) * 256 + static_cast<unsigned char>(s[i + 1])]);
+      i += 2;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
 std::string Gb2312ToSjis(const std::string& s) { return Utf8ToSjis(Iconv("UTF-8", "CP936", s)); }
 
 std::string Utf16ToSjis(const std::u16string& s) {

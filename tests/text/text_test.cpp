@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <random>
 
 #include <algorithm>
 #include <cstdlib>
@@ -166,3 +170,64 @@ TEST(AddressRules, KindsVerdictsAndTheRangeWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+// The platform's conversion, as velm used it before its tables: each refused byte becomes "?".
+std::string IconvReference(const char* to, const char* from, const std::string& in) {
+  iconv_t cd = iconv_open(to, from);
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t left = in.size(), done = 0;
+  while (left > 0) {
+    char* dst = out.data() + done;
+    size_t room = out.size() - done;
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    done = out.size() - room;
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else {
+      if (out.size() - done < 4) out.resize(out.size() * 2);
+      out[done++] = '?';
+      ++src;
+      --left;
+    }
+  }
+  out.resize(done);
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+// The built-in tables convert exactly as the platform's iconv: every single byte and pair of
+// Shift_JIS, every character of the Basic Multilingual Plane, and random bytes both ways.
+TEST(Encodings, TablesAgreeWithIconv) {
+  for (unsigned a = 0; a < 256; ++a) {
+    const std::string one(1, static_cast<char>(a));
+    ASSERT_EQ(SjisToUtf8(one), IconvReference("UTF-8", "CP932", one)) << a;
+    for (unsigned b = 0; b < 256; ++b) {
+      const std::string two = one + static_cast<char>(b);
+      ASSERT_EQ(SjisToUtf8(two), IconvReference("UTF-8", "CP932", two)) << a << " " << b;
+    }
+  }
+  for (unsigned cp = 0; cp < 0x10000; ++cp) {
+    std::string u;
+    if (cp < 0x80) u += static_cast<char>(cp);
+    else if (cp < 0x800) u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    else
+      u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (cp & 0x3F))};
+    ASSERT_EQ(Utf8ToSjis(u), IconvReference("CP932", "UTF-8", u)) << cp;
+  }
+  std::mt19937 rng(5);
+  for (int n = 0; n < 20000; ++n) {
+    std::string s(rng() % 12, '\0');
+    for (char& c : s) c = static_cast<char>(rng() % 4 ? 0x80 + rng() % 128 : rng() % 256);
+    ASSERT_EQ(SjisToUtf8(s), IconvReference("UTF-8", "CP932", s));
+    ASSERT_EQ(Utf8ToSjis(s), IconvReference("CP932", "UTF-8", s));
+    const std::string u = SjisToUtf8(s) + "\xF0\x9F\x98\x80" + s;
+    ASSERT_EQ(Utf8ToSjis(u), IconvReference("CP932", "UTF-8", u));
+  }
+}
