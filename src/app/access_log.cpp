@@ -18,7 +18,7 @@
 namespace {
 
 constexpr size_t kCheckBytes = 64;           // bytes before the offset that must still match
-constexpr long long kCacheStep = 64 * 1024;  // rewrite access.cnt after this much new log
+constexpr long long kCacheStep = 4 * 1024;   // rewrite access.cnt after this much new log
 
 // Copy(s, from, n) with 1-based positions, cut at the end of s.
 std::string Copy(const std::string& s, size_t from, size_t n) {
@@ -254,7 +254,7 @@ bool CountLog(const std::string& logPath, const std::string& cachePath, TCounts&
       next.Offset = counter.CommittedOffset();
       next.Check = counter.CheckBytes();
       next.Counts = counter.Counted;
-      SaveTextToFile(cachePath, CacheText(next), 1, 0);  // a cache: a busy file is simply skipped
+      SaveDerivedFile(cachePath, CacheText(next));  // made anew when lost or stale: no lock, no sync
     }
     return true;
   }

@@ -231,3 +231,36 @@ TEST(Encodings, TablesAgreeWithIconv) {
     ASSERT_EQ(Utf8ToSjis(u), IconvReference("CP932", "UTF-8", u));
   }
 }
+
+// Case-insensitive search and replace see the text as UpperCase does (second bytes of
+// double-byte characters as they are), without making that copy.
+TEST(Strings, CaseInsensitiveSearchAsTheUpperCaseView) {
+  auto naivePos = [](const std::string& needle, const std::string& hay, size_t from) {
+    return UpperCase(hay).find(UpperCase(needle), from);
+  };
+  auto naiveReplace = [](const std::string& s, const std::string& from, const std::string& to) {
+    const std::string us = UpperCase(s), uf = UpperCase(from);
+    std::string out;
+    size_t pos = 0, hit;
+    while ((hit = us.find(uf, pos)) != std::string::npos) {
+      out.append(s, pos, hit - pos);
+      out += to;
+      pos = hit + from.size();
+    }
+    return out + s.substr(pos);
+  };
+  const char alphabet[] = {'a', 'A', 'b', '<', '>', '\x82', '\x83', '\x81', 'x', 'X', '\x61', '\x41'};
+  std::mt19937 rng(3);
+  auto text = [&](size_t n) {
+    std::string s(n, ' ');
+    for (char& c : s) c = alphabet[rng() % sizeof alphabet];
+    return s;
+  };
+  for (int i = 0; i < 50000; ++i) {
+    const std::string hay = text(rng() % 16), needle = text(1 + rng() % 3);
+    const size_t from = rng() % (hay.size() + 2);
+    ASSERT_EQ(PosText(needle, hay, from), naivePos(needle, hay, from)) << hay << "|" << needle << "|" << from;
+    ASSERT_EQ(ReplaceAllText(hay, needle, "<r>"), naiveReplace(hay, needle, "<r>")) << hay << "|" << needle;
+  }
+  EXPECT_EQ(ReplaceAllText("<logid> and <LOGID> and ア<LogId>", "<LOGID>", "1"), "1 and 1 and ア1");
+}
