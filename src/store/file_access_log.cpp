@@ -155,7 +155,8 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
 
 std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names) {
   // The regular files of each folder asked about, listed again only when the folder has changed
-  // since (its modification time moves with every file made, renamed or removed in it): a page
+  // since (its modification time moves with every file made, renamed or removed in it, but only
+  // by the clock's tick: a folder changed within the last moments is listed every time): a page
   // asks for several pictures of the same folder.
   struct TListing {
     std::string Folder;
@@ -165,26 +166,27 @@ std::string FindFileNoCase(const std::string& folder, const std::vector<std::str
   static std::vector<TListing> listings;
   struct stat dir {};
   if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return "";
+  const bool fresh = TooFreshToDerive(dir.st_mtim.tv_sec * 1000000000LL + dir.st_mtim.tv_nsec);
   auto it = std::find_if(listings.begin(), listings.end(), [&](const TListing& l) { return l.Folder == folder; });
-  if (it != listings.end() && (it->Changed.tv_sec != dir.st_mtim.tv_sec || it->Changed.tv_nsec != dir.st_mtim.tv_nsec)) {
+  if (it != listings.end() && (fresh || it->Changed.tv_sec != dir.st_mtim.tv_sec || it->Changed.tv_nsec != dir.st_mtim.tv_nsec)) {
     listings.erase(it);
     it = listings.end();
   }
+  std::vector<std::string> listed;
   if (it == listings.end()) {
-    std::vector<std::string> files;
     if (DIR* d = ::opendir(folder.c_str())) {
       while (const dirent* e = ::readdir(d)) {
         if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) continue;
         struct stat st {};
         if (e->d_type != DT_REG && (::stat((folder + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))) continue;
-        files.emplace_back(e->d_name);
+        listed.emplace_back(e->d_name);
       }
       ::closedir(d);
     }
-    std::sort(files.begin(), files.end());  // the same choice whatever the folder order
-    it = listings.insert(listings.end(), {folder, dir.st_mtim, std::move(files)});
+    std::sort(listed.begin(), listed.end());  // the same choice whatever the folder order
+    if (!fresh) it = listings.insert(listings.end(), {folder, dir.st_mtim, std::move(listed)});
   }
-  const std::vector<std::string>& files = it->Files;
+  const std::vector<std::string>& files = it != listings.end() ? it->Files : listed;
   for (const std::string& name : names) {
     if (std::binary_search(files.begin(), files.end(), name)) return name;  // an exact match wins
     for (const std::string& f : files)

@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     fprintf(f, "%s0x%X", cp == 0 ? "\n" : cp % 16 ? "," : ",\n", v);
   }
   fprintf(f, "};\n");
-  fclose(f);
-  return 0;
+  iconv_close(toUtf8);
+  iconv_close(toSjis);
+  return fclose(f) == 0 ? 0 : 1;
 }
