@@ -170,6 +170,7 @@ constexpr size_t kIndexHead = 128, kRecord = 64, kOffset = 16;
 // Which lines of a file an index lists: Classify gives the article id of a line the readers
 // take and whether it is shown; false for any other line.
 struct TIndexKind {
+  const char* Source;
   const char* File;
   const char* Magic;
   bool (*Classify)(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown);
@@ -185,8 +186,8 @@ bool ClassifyComment(const char* b, size_t n, TCSVList& c, std::string& id, bool
 
 bool ClassifyTrackBack(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown);
 
-const TIndexKind kCommentIndex = {"comment.idx", "VCIX1", ClassifyComment};
-const TIndexKind kTrackBackIndex = {"trackback.idx", "VTIX1", ClassifyTrackBack};
+const TIndexKind kCommentIndex = {"comment.txt", "comment.idx", "VCIX1", ClassifyComment};
+const TIndexKind kTrackBackIndex = {"trackback.txt", "trackback.idx", "VTIX1", ClassifyTrackBack};
 
 struct TIndexRecord {
   int shown = 0, all = 0;
@@ -275,6 +276,12 @@ public:
         return false;
     }
     return false;
+  }
+  // The index when it names the file as a plain stat of it finds it now (no lock is taken: the
+  // counts are those of that moment); false otherwise.
+  bool OpenIfFresh(const std::string& accountFolder) {
+    struct stat st {};
+    return ::stat((accountFolder + Kind.Source).c_str(), &st) == 0 && OpenFresh(accountFolder + Kind.File, st);
   }
   // The record of an article; false when it has no line.
   bool Find(const std::string& id, TIndexRecord& r) const {
@@ -623,10 +630,12 @@ void CountComments(const std::string& accountFolder, const std::string& articleI
 std::vector<int> CountArticleComments(const std::string& accountFolder, const std::vector<std::string>& ids,
                                       bool includeHidden) {
   std::vector<int> counts(ids.size(), 0);
-  TLockedFile file;
-  if (ids.empty() || !file.Open(accountFolder + kCommentFile, TOpen::Read)) return counts;
+  if (ids.empty()) return counts;
   TLineIndex index(kCommentIndex);
-  if (index.Open(accountFolder, file)) {
+  TLockedFile file;
+  const bool fresh = index.OpenIfFresh(accountFolder);
+  if (!fresh && !file.Open(accountFolder + kCommentFile, TOpen::Read)) return counts;
+  if (fresh || index.Open(accountFolder, file)) {
     TIndexRecord r;
     for (size_t i = 0; i < ids.size(); ++i)
       if (index.Find(ids[i], r)) counts[i] = includeHidden ? r.all : r.shown;
@@ -676,10 +685,12 @@ void LoadTrackBackList(const std::string& accountFolder, const std::string& arti
 
 std::vector<int> CountArticleTrackBacks(const std::string& accountFolder, const std::vector<std::string>& ids) {
   std::vector<int> counts(ids.size(), 0);
-  TLockedFile file;
-  if (ids.empty() || !file.Open(accountFolder + kTrackBackFile, TOpen::Read)) return counts;
+  if (ids.empty()) return counts;
   TLineIndex index(kTrackBackIndex);
-  if (index.Open(accountFolder, file)) {
+  TLockedFile file;
+  const bool fresh = index.OpenIfFresh(accountFolder);
+  if (!fresh && !file.Open(accountFolder + kTrackBackFile, TOpen::Read)) return counts;
+  if (fresh || index.Open(accountFolder, file)) {
     TIndexRecord r;
     for (size_t i = 0; i < ids.size(); ++i)
       if (index.Find(ids[i], r)) counts[i] = r.all;
