@@ -135,12 +135,12 @@ int main(int argc, char** argv) {
   if (strncmp(gName, "fuzz_", 5) == 0) gName += 5;
 #ifdef VELM_DEATH_CALLBACK
   __sanitizer_set_death_callback(SaveCurrent);
-#else
+#endif
+  // A target's own check fails with abort(): its input is kept as well.
   signal(SIGABRT, [](int) {
     SaveCurrent();
     signal(SIGABRT, SIG_DFL);
   });
-#endif
   if (argc <= 1 || (argc == 2 && strcmp(argv[1], "-t") != 0)) {
     TBytes input;
     if (!ReadFile(argc == 2 ? argv[1] : "", input)) {
