@@ -46,15 +46,17 @@ public:
   TTries(int tries, int pauseMs)
       : FPauseMs(std::max(pauseMs, 0)), FDeadline(NowMs() + static_cast<long long>(std::max(tries, 1) - 1) * FPauseMs) {}
 
-  // Takes the lock on fd, waiting while the deadline allows. One attempt even past it.
+  // Takes the lock on fd, waiting while the deadline allows. One attempt even past it. Locks are
+  // held for microseconds (an appended line, a read): the first retries come after 50 us and
+  // the steps double up to 16 ms, so a busy moment costs a moment.
   bool Lock(int fd, int op, bool& waited) {
     waited = false;
-    for (int step = 1;; step = std::min(step * 2, 16), waited = true) {
+    for (long long stepUs = 50;; stepUs = std::min<long long>(stepUs * 2, 16000), waited = true) {
       if (flock(fd, op | LOCK_NB) == 0) return true;
       if (errno != EWOULDBLOCK && errno != EINTR) return false;
       const long long left = FDeadline - NowMs();
       if (left <= 0) return false;
-      SleepMs(static_cast<int>(std::min<long long>(step, left)));
+      usleep(static_cast<useconds_t>(std::min(stepUs, left * 1000)));
     }
   }
 
