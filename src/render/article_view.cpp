@@ -97,23 +97,23 @@ public:
         s, "<LOG>", "<div class=\"logcontent\" id=\"log" + std::to_string(position) + "\">" + body + "</div>");
   }
 
+  // The ping counts of a page's articles, looked up together when the template shows them.
+  void CountTrackBacks(const std::vector<std::string>& ids) {
+    if (!M.Css.USETRACKBACK || PosText("<TRACKBACK", Template) == std::string::npos) return;
+    const std::vector<int> counts = CountArticleTrackBacks(M.AccountFolder(), ids);
+    for (size_t i = 0; i < ids.size(); ++i) TrackBackCounts[ids[i]] = counts[i];
+  }
+
 private:
-  // Trackbacks per article: a list page reads trackback.txt once for all its articles.
   int TrackBacks(const std::string& id) {
-    if (!TrackBacksRead) {
-      TrackBacksRead = true;
-      TTrackBackList list;
-      LoadTrackBackList(M.AccountFolder(), Kind == TArticlePage::List ? "" : id, list);
-      for (const TTrackBack& t : list) ++TrackBackCounts[t.logid];
-    }
-    const auto it = TrackBackCounts.find(id);
-    return it == TrackBackCounts.end() ? 0 : it->second;
+    auto it = TrackBackCounts.find(id);
+    if (it == TrackBackCounts.end()) it = TrackBackCounts.emplace(id, CountArticleTrackBacks(M.AccountFolder(), {id})[0]).first;
+    return it->second;
   }
 
   TWebModule1& M;
   TArticlePage Kind;
   std::string Template;
-  bool TrackBacksRead = false;
   std::unordered_map<std::string, int> TrackBackCounts;
 };
 
@@ -153,6 +153,7 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   std::vector<std::string> ids;
   for (size_t i = start; i < end; ++i) ids.emplace_back(list[i]->id());
   const std::vector<int> comments = CountArticleComments(m.AccountFolder(), ids, false);
+  draw.CountTrackBacks(ids);
   size_t last = start;
   int count = 0;
   for (size_t i = start; i < end; ++i) {

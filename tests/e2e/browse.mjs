@@ -33,8 +33,10 @@ async function startSite() {
   fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
   execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
   const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
-  fs.writeFileSync(at('lighttpd.conf'), conf);
-  server = spawn('/usr/sbin/lighttpd', ['-D', '-f', at('lighttpd.conf')], { stdio: 'inherit' });
+  // The configuration stays outside the served folder.
+  const confPath = `${root}.lighttpd.conf`;
+  fs.writeFileSync(confPath, conf);
+  server = spawn('/usr/sbin/lighttpd', ['-D', '-f', confPath], { stdio: 'inherit' });
   for (let tries = 0; !(await fetch(`http://127.0.0.1:${port}/log/`).then(() => true, () => false)); tries += 1) {
     if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
     await new Promise((r) => setTimeout(r, 100));
@@ -91,6 +93,7 @@ describe('demo blog in the browser', () => {
     await browser?.close();
     server?.kill('SIGTERM');
     if (root) fs.rmSync(root, { recursive: true, force: true });
+    if (root) fs.rmSync(`${root}.lighttpd.conf`, { force: true });
   });
 
   it('shows the top page in Shift_JIS with its calendar and categories', async () => {
