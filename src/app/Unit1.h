@@ -142,6 +142,8 @@ public:
   // ---- update ping and feed reader (syndication/) ----
 
   // ---- comment form and posting (render/), picture code (images/) ----
+  int DoPostComment(const TCommandEntry&);         // SM
+  int DoKeyImage(const TCommandEntry&);            // KEYIMAGE
 
   // ---- article editor and moderation (admin/) ----
 

@@ -377,6 +377,39 @@ bool RewriteText(const std::string& path, const std::function<TRewrite(std::stri
   return RewriteBytes(path, change);
 }
 
+bool AppendLineOrRewrite(const std::string& path, const std::string& line,
+                         const std::function<bool(const std::string& firstLine, long long size)>& whole,
+                         const std::function<TRewrite(TStringList& lines)>& change) {
+  TTries budget(kFileTries, kFilePauseMs);
+  const TLocked f = OpenLocked(path, TOpen::Rewrite, budget);
+  if (f.fd < 0) return false;
+  const long long size = f.created ? 0 : static_cast<long long>(f.st.st_size);
+  std::string head(static_cast<size_t>(std::min<long long>(size, 4096)), '\0');
+  bool ok = head.empty() || ReadAt(f.fd, head.data(), head.size(), 0);
+  head.resize(std::min(head.size(), head.find_first_of("\r\n")));
+  if (ok && size > 0 && whole(head, size)) {
+    std::string bytes;
+    ok = ReadAll(f.fd, bytes, size);
+    if (ok) {
+      TStringList lines = SplitLines(bytes);
+      lines.push_back(line);
+      switch (change(lines)) {
+        case TRewrite::Keep: break;
+        case TRewrite::Save: ok = ReplaceAtomically(path, JoinCrLf(lines), f.st.st_mode & 07777); break;
+        case TRewrite::Delete: ok = ::unlink(path.c_str()) == 0 || errno == ENOENT; break;
+      }
+    }
+  } else if (ok) {
+    char last = '\n';
+    std::string bytes = line + "\r\n";
+    if (size > 0 && ReadAt(f.fd, &last, 1, static_cast<off_t>(size - 1)) && last != '\n' && last != '\r')
+      bytes.insert(0, "\r\n");
+    ok = ::lseek(f.fd, 0, SEEK_END) >= 0 && WriteAll(f.fd, bytes.data(), bytes.size());
+  }
+  ::close(f.fd);
+  return ok;
+}
+
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }
 
 bool TooFreshToDerive(long long modifiedNs) {
