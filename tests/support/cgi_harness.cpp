@@ -102,6 +102,7 @@ TCGIResult TTestInstall::Run(const TCGIRun& r) const {
       {"HTTP_REFERER", r.referer}, {"HTTP_ORIGIN", r.origin}};
   for (const auto& [name, value] : vars)
     if (!value.empty()) strings.push_back(name + ("=" + value));
+  for (const auto& [name, value] : r.env) strings.push_back(name + "=" + value);
   for (const char* pass : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
     if (const char* v = std::getenv(pass)) strings.push_back(pass + ("=" + std::string(v)));
   strings.push_back("QUERY_STRING=" + r.query);  // set even when empty
