@@ -140,6 +140,9 @@ public:
   int DoTrackBackView(const TCommandEntry&);       // TV
 
   // ---- update ping and feed reader (syndication/) ----
+  int DoUpdatePingPage(const TCommandEntry&);      // UP
+  int DoUpdatePingSave(const TCommandEntry&);      // PW (a plain visit shows the page)
+  int DoUpdatePingSend(const TCommandEntry&);      // SU
 
   // ---- comment form and posting (render/), picture code (images/) ----
   int DoPostComment(const TCommandEntry&);         // SM

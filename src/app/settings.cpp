@@ -196,6 +196,19 @@ bool ReadSystemSettings(const std::string& exeFolder, TSystemSettings& s) {
   ReadNumber(lines, "RSSDESCLENGTH=", s.RSSDESCLENGTH);
   ReadText(lines, "COMMENTDEFAULTNAME=", s.COMMENTDEFAULTNAME);
   ReadNumber(lines, "UPDATEPINGSENDSPAMTIME=", s.UPDATEPINGSENDSPAMTIME);
+  ReadSwitch(lines, "USEHTTPS=", s.USEHTTPS);
+  ReadText(lines, "HTTPSCAFILE=", s.HTTPSCAFILE);
+  for (auto [key, value] : {std::pair{"NETCONNECTTIMEOUT=", &s.NETCONNECTTIMEOUT}, {"NETTIMEOUT=", &s.NETTIMEOUT},
+                            {"RSSREADTIMEOUT=", &s.RSSREADTIMEOUT}, {"MAILTIMEOUT=", &s.MAILTIMEOUT}}) {
+    const int def = *value;
+    ReadNumber(lines, key, *value);
+    if (*value < 1) *value = def;  // a wait without end is never configured
+  }
+  ReadText(lines, "SMTPSERVER=", s.SMTPSERVER);
+  ReadText(lines, "SMTPFROM=", s.SMTPFROM);
+  ReadText(lines, "SMTPAUTHTYPE=", s.SMTPAUTHTYPE);
+  ReadText(lines, "SMTPACCOUNT=", s.SMTPACCOUNT);
+  ReadText(lines, "SMTPPASSWORD=", s.SMTPPASSWORD);
 
   if (s.MAXCOMMENTFOLDING < 2) s.MAXCOMMENTFOLDING = 2;
   if (s.MAXMONTHFOLDING < 2) s.MAXMONTHFOLDING = 2;

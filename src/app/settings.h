@@ -49,6 +49,13 @@ struct TSystemSettings {
   std::string COMMENTDEFAULTNAME;
   int UPDATEPINGSENDSPAMTIME = 15;
 
+  // Outgoing connections: https (verified against the system's CA store and HTTPSCAFILE=),
+  // time-outs in seconds, and the mail server of the comment notice.
+  bool USEHTTPS = false;
+  std::string HTTPSCAFILE;
+  int NETCONNECTTIMEOUT = 10, NETTIMEOUT = 30, RSSREADTIMEOUT = 20, MAILTIMEOUT = 15;
+  std::string SMTPSERVER, SMTPFROM, SMTPAUTHTYPE, SMTPACCOUNT, SMTPPASSWORD;
+
   // The system widths kept aside for the administration frame.
   std::string SysLargeCellWidth = "800";
   int SysNaviCellWidth = 150, SysSubCellWidth = 100;
