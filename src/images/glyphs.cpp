@@ -35,11 +35,31 @@ FT_Library FreeType() {
   return library;
 }
 
+// A chosen face and its line cell in font units: the ascent and descent the font gives for
+// Windows when it has them (what the screen's text functions measure), else its own.
 struct TMatch {
   std::string File;
   int Index = 0;
   bool Embolden = false;
+  long Ascent = 0, Descent = 0, UnitsPerEm = 0;
 };
+
+bool ReadMetrics(TMatch& m) {
+  FT_Library library = FreeType();
+  FT_Face f = nullptr;
+  if (!library || FT_New_Face(library, m.File.c_str(), m.Index, &f) != 0) return false;
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+    m.Ascent = os2->usWinAscent;
+    m.Descent = os2->usWinDescent;
+  } else {
+    m.Ascent = f->ascender;
+    m.Descent = -f->descender;
+  }
+  m.UnitsPerEm = f->units_per_EM;
+  FT_Done_Face(f);
+  return m.UnitsPerEm > 0;
+}
 
 bool AskFontConfig(const std::string& family, bool bold, TMatch& out) {
   FcConfig* config = FontConfig();
@@ -65,7 +85,7 @@ bool AskFontConfig(const std::string& family, bool bold, TMatch& out) {
     out.Embolden = FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden) == FcResultMatch && embolden;
   }
   FcPatternDestroy(match);
-  return ok;
+  return ok && ReadMetrics(out);
 }
 
 std::string& CacheFile() {
@@ -97,7 +117,8 @@ std::string ConfigStamp() {
   return s;
 }
 
-// The kept choices: "family<TAB>bold" -> "file<TAB>index<TAB>embolden<TAB>file stamp".
+// The kept choices: "family<TAB>bold" -> "file<TAB>index<TAB>embolden<TAB>file stamp<TAB>ascent<TAB>
+// descent<TAB>units per em".
 struct TMatchCache {
   bool Loaded = false;
   std::string Stamp;
@@ -134,17 +155,21 @@ bool MatchFont(const std::string& family, bool bold, TMatch& out) {
       parts.push_back(it->second.substr(from));
       return parts;
     }();
-    if (f.size() == 4 && StatText(f[0]) == f[3]) {
+    if (f.size() == 7 && StatText(f[0]) == f[3]) {
       out.File = f[0];
       out.Index = StrToIntDef(f[1], 0);
       out.Embolden = f[2] == "1";
-      return true;
+      out.Ascent = StrToIntDef(f[4], 0);
+      out.Descent = StrToIntDef(f[5], 0);
+      out.UnitsPerEm = StrToIntDef(f[6], 0);
+      if (out.UnitsPerEm > 0) return true;
     }
   }
   if (!AskFontConfig(family, bold, out)) return false;
   if (!CacheFile().empty()) {
     cache.Entries[key] = out.File + "\t" + std::to_string(out.Index) + "\t" + (out.Embolden ? "1" : "0") + "\t" +
-                         StatText(out.File);
+                         StatText(out.File) + "\t" + std::to_string(out.Ascent) + "\t" + std::to_string(out.Descent) +
+                         "\t" + std::to_string(out.UnitsPerEm);
     std::string text = cache.Stamp + "\n";
     for (const auto& [k, v] : cache.Entries) text += k + "\t" + v + "\n";
     SaveDerivedFile(CacheFile(), text);
@@ -187,40 +212,43 @@ bool TGlyphFont::Open(const std::string& family, int points, bool bold) {
   FAscent = (FPixels * 9 + 5) / 10;
   FDescent = (FPixels * 2 + 5) / 10;
   TMatch match;
+  if (!MatchFont(family, bold, match)) return false;
+  FAscent = Scaled(match.Ascent, FPixels, static_cast<int>(match.UnitsPerEm));
+  FDescent = Scaled(match.Descent, FPixels, static_cast<int>(match.UnitsPerEm));
+  FFile = match.File;
+  FIndex = match.Index;
+  FEmbolden = match.Embolden;
+  return true;
+}
+
+// The face itself is read only when a glyph is wanted: a font used for its line height alone
+// costs no more than the kept choice.
+bool TGlyphFont::Face() {
+  if (F) return F->Face != nullptr;
+  F = std::make_unique<TFace>();
   FT_Library library = FreeType();
-  if (!library || !MatchFont(family, bold, match)) return false;
-  auto face = std::make_unique<TFace>();
-  if (FT_New_Face(library, match.File.c_str(), match.Index, &face->Face) != 0) {
-    face->Face = nullptr;
+  if (FFile.empty() || !library || FT_New_Face(library, FFile.c_str(), FIndex, &F->Face) != 0) {
+    F->Face = nullptr;
     return false;
   }
-  if (FT_Set_Pixel_Sizes(face->Face, 0, static_cast<FT_UInt>(FPixels)) != 0) return false;
-  face->Embolden = match.Embolden;
-  const FT_Face f = face->Face;
-  // The line cell as the screen's text functions measure it: the ascent and descent that the
-  // font gives for Windows when it has them.
-  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
-  if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
-    FAscent = Scaled(os2->usWinAscent, FPixels, f->units_per_EM);
-    FDescent = Scaled(os2->usWinDescent, FPixels, f->units_per_EM);
-  } else {
-    FAscent = static_cast<int>((f->size->metrics.ascender + 63) >> 6);
-    FDescent = static_cast<int>((-f->size->metrics.descender + 63) >> 6);
+  if (FT_Set_Pixel_Sizes(F->Face, 0, static_cast<FT_UInt>(FPixels)) != 0) {
+    FT_Done_Face(F->Face);
+    F->Face = nullptr;
+    return false;
   }
-  F = std::move(face);
-  FFile = match.File;
+  F->Embolden = FEmbolden;
   return true;
 }
 
 int TGlyphFont::CharWidth(unsigned char c) {
-  if (!F) return (FPixels + 1) / 2;
+  if (!Face()) return (FPixels + 1) / 2;
   int& w = F->Widths[c];
   if (w < 0) w = F->Load(c) ? static_cast<int>((F->Face->glyph->advance.x + 32) >> 6) : 0;
   return w;
 }
 
 void TGlyphFont::DrawChar(TBitmap24& picture, int x, int y, unsigned char c, TColor24 color) {
-  if (!F || !F->Load(c)) return;
+  if (!Face() || !F->Load(c)) return;
   const FT_GlyphSlot slot = F->Face->glyph;
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
   const FT_Bitmap& bm = slot->bitmap;

@@ -43,7 +43,10 @@ public:
 
 private:
   struct TFace;
+  bool Face();
   std::unique_ptr<TFace> F;
   std::string FFile;
+  int FIndex = 0;
+  bool FEmbolden = false;
   int FPixels = 0, FAscent = 0, FDescent = 0;
 };

@@ -1,6 +1,8 @@
 // The picture code: issue, check, the distorted picture and the KEYIMAGE command.
 #include "images/ImageKeyAuth.h"
 
+#include <sys/random.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -81,8 +83,9 @@ void TImageKeyAuth::DrawPicture(const std::string& id, int left, int top, int ri
     case TKeyLookup::NoList: text = "ERROR3"; break;
     case TKeyLookup::WriteFailed: text = "ERROR4"; break;
   }
-  std::random_device seed;
-  std::mt19937 random(seed());
+  unsigned seed = 0;
+  if (getrandom(&seed, sizeof seed, 0) != static_cast<ssize_t>(sizeof seed)) seed = static_cast<unsigned>(time(nullptr));
+  std::mt19937 random(seed);
   TBitmap24 picture;
   DrawTextPicture(text, left, top, right, bottom, picture, random);
   out.clear();

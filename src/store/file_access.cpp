@@ -230,7 +230,7 @@ bool LoadBytes(const std::string& path, std::string& bytes, int tries = kFileTri
 // The exclusive rewrite: the lock is held from the read to the replacement. With readOld false
 // the old content is not read (the change replaces it whole).
 bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::string&, bool)>& change,
-                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs) {
+                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs, bool durable = true) {
   TTries budget(tries, pauseMs);
   const TLocked f = OpenLocked(path, TOpen::Rewrite, budget);
   if (f.fd < 0) return false;
@@ -242,7 +242,7 @@ bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::str
         if (f.created) ::unlink(path.c_str());  // made only to be locked: leave no trace
         break;
       case TRewrite::Save:
-        ok = ReplaceAtomically(path, bytes, f.created ? 0 : (f.st.st_mode & 07777));
+        ok = ReplaceAtomically(path, bytes, f.created ? 0 : (f.st.st_mode & 07777), durable);
         break;
       case TRewrite::Delete:
         ok = ::unlink(path.c_str()) == 0 || errno == ENOENT;
@@ -364,13 +364,14 @@ bool AppendLineToFile(const std::string& path, const std::string& line) {
   return ok;
 }
 
-bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change) {
+bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change,
+                  bool durable) {
   return RewriteBytes(path, [&](std::string& bytes, bool existed) {
     TStringList lines = SplitLines(bytes);
     const TRewrite r = change(lines, existed);
     if (r == TRewrite::Save) bytes = JoinCrLf(lines);
     return r;
-  });
+  }, true, kFileTries, kFilePauseMs, durable);
 }
 
 bool RewriteText(const std::string& path, const std::function<TRewrite(std::string& text, bool existed)>& change) {
@@ -379,7 +380,7 @@ bool RewriteText(const std::string& path, const std::function<TRewrite(std::stri
 
 bool AppendLineOrRewrite(const std::string& path, const std::string& line,
                          const std::function<bool(const std::string& firstLine, long long size)>& whole,
-                         const std::function<TRewrite(TStringList& lines)>& change) {
+                         const std::function<TRewrite(TStringList& lines)>& change, bool durable) {
   TTries budget(kFileTries, kFilePauseMs);
   const TLocked f = OpenLocked(path, TOpen::Rewrite, budget);
   if (f.fd < 0) return false;
@@ -395,7 +396,7 @@ bool AppendLineOrRewrite(const std::string& path, const std::string& line,
       lines.push_back(line);
       switch (change(lines)) {
         case TRewrite::Keep: break;
-        case TRewrite::Save: ok = ReplaceAtomically(path, JoinCrLf(lines), f.st.st_mode & 07777); break;
+        case TRewrite::Save: ok = ReplaceAtomically(path, JoinCrLf(lines), f.st.st_mode & 07777, durable); break;
         case TRewrite::Delete: ok = ::unlink(path.c_str()) == 0 || errno == ENOENT; break;
       }
     }

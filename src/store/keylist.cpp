@@ -11,6 +11,10 @@ namespace {
 
 const char kKeyList[] = "keylist.txt";
 constexpr long long kLife = 3600;
+// Codes live for an hour: a rewrite that a crash of the machine loses costs at most the codes
+// of that hour, so the list is replaced whole but not synced, and neither a post nor a picture
+// waits for the disk.
+constexpr bool kDurable = false;
 
 long long SecondsSince(const std::string& issued, time_t now) {
   return static_cast<long long>(now) - static_cast<long long>(ToUnix(ParseStamp(issued)));
@@ -58,7 +62,7 @@ bool AppendKeyLine(const std::string& folder, const std::string& line, time_t no
     lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(keep, lines.size() - 1)));
     return TRewrite::Save;
   };
-  return AppendLineOrRewrite(folder + kKeyList, line, whole, change);
+  return AppendLineOrRewrite(folder + kKeyList, line, whole, change, kDurable);
 }
 
 TKeyLookup LookupKey(const std::string& folder, const std::string& id, time_t now, std::string& code) {
@@ -81,7 +85,7 @@ TKeyLookup LookupKey(const std::string& folder, const std::string& id, time_t no
     }
     if (!dropped) return TRewrite::Keep;
     return lines.empty() ? TRewrite::Delete : TRewrite::Save;
-  });
+  }, kDurable);
   if (!read) return TKeyLookup::Unreadable;
   if (!existed) return TKeyLookup::NoList;
   if (!ok) return TKeyLookup::WriteFailed;
@@ -114,7 +118,7 @@ bool CheckKey(const std::string& folder, const std::string& id, const std::strin
     if (!right) return TRewrite::Keep;
     DropDead(lines, now);
     return lines.empty() ? TRewrite::Delete : TRewrite::Save;
-  });
+  }, kDurable);
   // A code that could not be taken out of the list would admit another post: refused.
   return ok && right;
 }
