@@ -23,8 +23,13 @@ namespace {
 
 // One fontconfig configuration and one FreeType library per process.
 FcConfig* FontConfig() {
-  static FcConfig* const config = FcInitLoadConfigAndFonts();
-  return config;
+  static const struct TConfig {
+    FcConfig* Config = FcInitLoadConfigAndFonts();
+    ~TConfig() {
+      if (Config) FcConfigDestroy(Config);
+    }
+  } config;
+  return config.Config;
 }
 
 FT_Library FreeType() {

@@ -69,10 +69,10 @@ enum class TPostResult { Stored, Empty, Blocked, WrongKey, Failed };
 std::string CommentPosterName(const std::string& posted, const std::string& defaultName, std::string& plain) {
   std::string name = posted.substr(0, 4 * kCommentNameBytes);
   std::erase_if(name, [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x20; });
-  name = RemoveTags(name);
-  if (name.empty()) name = defaultName;
-  plain = CutLength(name, kCommentNameBytes, "");
-  return Escape(EndOnCharacter(plain));
+  // A field must not end in half a character: it would take its closing quote along.
+  plain = EndOnCharacter(CutLength(RemoveTags(name), kCommentNameBytes, ""));
+  if (plain.empty()) plain = EndOnCharacter(CutLength(defaultName, kCommentNameBytes, ""));
+  return Escape(plain);
 }
 
 std::string CommentStoredText(const std::string& posted) {

@@ -194,6 +194,7 @@ TEST_F(CommentPost, NamesAndTextsAreStoredSafely) {
       {"改\r\n行\r名", "一\r\n\r\n二\n三\r四\r\n\r\n\r\n", "改行名", "一<br><br>二<br>三<br>四<br>"},
       {std::string("nu\0l", 4), std::string("a\0b", 3), "nul", "ab<br>"},
       {"末尾\x82", "x\x82\r\ny", "末尾", "x<br>y<br>"},  // a lone first byte of a character goes
+      {"<i>\x94</i>", "x", "名無し", "x<br>"},
       {"&amp;", "&lt; & >", "&amp;", "&lt; & &gt;<br>"},
   };
   for (const auto& c : cases) {
