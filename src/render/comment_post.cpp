@@ -3,6 +3,7 @@
 #include "render/comment_post.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +54,7 @@ bool FindArticle(const TContentRefList& list, const std::string& id, TContentInd
 // Hands the finished page to the web server at once and lets go of the connection, so that
 // nothing the post does afterwards (the owner's mail) keeps the poster waiting.
 void AnswerNow(TCGIResponse& response) {
+  signal(SIGPIPE, SIG_IGN);  // a reader who has gone does not end the post's work
   response.Send(stdout);
   fflush(stdout);
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
