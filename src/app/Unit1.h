@@ -143,6 +143,15 @@ public:
   int DoUpdatePingPage(const TCommandEntry&);      // UP
   int DoUpdatePingSave(const TCommandEntry&);      // PW (a plain visit shows the page)
   int DoUpdatePingSend(const TCommandEntry&);      // SU
+  // The gadget box text with every "<RSSCONTENT ...>" tag replaced when USESIDEMENURSS= is on.
+  std::string ExpandFeedBoxes(const std::string& text);
+  std::string FeedBoxHTML(const std::string& tag);  // one tag's replacement
+  double FeedBudgetLeft() const;                     // seconds this page may still wait for feeds
+  double FeedSecondsSpent = 0;
+  // The owner's mail that a comment was posted (net/comment_notice.cpp): the comment post calls
+  // it with the escaped poster name once the comment is stored. True when the mail was sent;
+  // an unset or failing mail server changes nothing else.
+  bool SendCommentNotice(const std::string& posterName, const std::string& articleId);
 
   // ---- comment form and posting (render/), picture code (images/) ----
   int DoPostComment(const TCommandEntry&);         // SM
@@ -155,6 +164,10 @@ public:
   // ---- display settings, site images, profile, colours, gadgets (admin/) ----
 
   // ---- JPEG editor (images/) ----
+  int DoJpegEditor(const TCommandEntry&);          // JM
+  int DoTrimmingWindow(const TCommandEntry&);      // TR
+  int DoJpegAction(const TCommandEntry&);          // JD
+  std::string JpegMessage;                         // what JD tells the JM page (red spans)
 
 private:
   bool Prepare();

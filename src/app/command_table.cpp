@@ -75,9 +75,9 @@ const std::vector<TCommandEntry>& CommandTable() {
       {"BSIP", kNone, R::None, "", true, false, true, B::Form, "コメントIPブロック", "commentipblock.txt", "commentspam"},
       {"TD", kNone, R::None, "", true, false, false, B::Form, "", "", ""},
       {"DS", kNone, R::None, "", true, false, true, B::Form, "トラックバックブロック", "trackbackblock.txt", "trackbackspam"},
-      {"TR", kNone, R::None, "", true, false, false, B::Form, "", "", ""},
-      {"JD", kNone, R::OnSuccess, "JM", true, true, true, B::Jpeg, "", "", ""},
-      {"JM", kNone, R::None, "", true, false, false, B::Form, "", "", ""},
+      {"TR", &M::DoTrimmingWindow, R::None, "", true, false, false, B::Form, "", "", ""},
+      {"JD", &M::DoJpegAction, R::OnSuccess, "JM", true, true, true, B::Jpeg, "", "", ""},
+      {"JM", &M::DoJpegEditor, R::None, "", true, false, false, B::Form, "", "", ""},
       {"MV", kNone, R::None, "", true, false, false, B::Form, "", "", ""},
   };
   return table;

@@ -53,7 +53,7 @@ struct TSystemSettings {
   // time-outs in seconds, and the mail server of the comment notice.
   bool USEHTTPS = false;
   std::string HTTPSCAFILE;
-  int NETCONNECTTIMEOUT = 10, NETTIMEOUT = 30, RSSREADTIMEOUT = 20, MAILTIMEOUT = 15;
+  int NETCONNECTTIMEOUT = 10, NETTIMEOUT = 30, RSSREADTIMEOUT = 20, MAILTIMEOUT = 10;
   std::string SMTPSERVER, SMTPFROM, SMTPAUTHTYPE, SMTPACCOUNT, SMTPPASSWORD;
 
   // The system widths kept aside for the administration frame.

@@ -20,7 +20,12 @@ bool TBitmap24::Resize(int width, int height, uint8_t blue, uint8_t green, uint8
   }
   Width = width;
   Height = height;
-  Pixels.resize(static_cast<size_t>(width) * height * 3);
+  const size_t size = static_cast<size_t>(width) * height * 3;
+  if (blue == green && green == red) {
+    Pixels.assign(size, blue);  // one fill instead of two
+    return true;
+  }
+  Pixels.resize(size);
   for (size_t i = 0; i < Pixels.size(); i += 3) {
     Pixels[i] = blue;
     Pixels[i + 1] = green;

@@ -30,5 +30,8 @@ enum class TDecodeResult { Ok, Broken, TooLarge };
 TDecodeResult DecodeJPEG(const std::string& bytes, TBitmap24& out);
 // Reads only the header: the picture's size. False when it is not a readable JPEG header.
 bool JPEGSize(const std::string& bytes, int& width, int& height);
+// Decodes a BMP file (1, 4, 8, 16, 24 and 32 bits, bottom-up or top-down) into 24 bits. A file
+// shorter than its headers promise is Broken; the size is checked before the pixels are made.
+TDecodeResult DecodeBMP(const std::string& bytes, TBitmap24& out);
 // Encodes with the library defaults apart from the quality. False on an empty picture.
 bool EncodeJPEG(const TBitmap24& picture, std::string& out, int quality = 75);

@@ -371,8 +371,8 @@ bool TDBaseSocket::SendStream(std::istream& stream) {
       }
       bool raised = false;
       if (!SendAll(block, n, raised)) {
-        if (raised) Log(" コマンドに対する応答の送信中に例外が発生 : " + std::to_string(FLastError));
-        Log("Sendstream client error : " + std::to_string(FLastError));
+        Log((raised ? " コマンドに対する応答の送信中に例外が発生 : " : "Sendstream client error : ") +
+            std::to_string(FLastError));
         FConnected = false;
         return false;
       }

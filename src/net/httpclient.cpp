@@ -451,7 +451,9 @@ void THTTPClient::SetURL(const std::string& url) {
           FComplete = false;
           BuildRequest();
           LogURL();
-          if (pass + 1 >= AutoLocationCount || !ConnectServer()) break;
+          if (pass + 1 >= AutoLocationCount) break;
+          if (ServerName.empty()) Log("Not connect server");  // an address this client does not serve
+          if (!ConnectServer()) break;
         } else if (FPeerClosed || !Connected() || DeadlinePassed()) {
           break;  // the same request again needs the same connection
         }

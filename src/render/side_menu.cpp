@@ -413,7 +413,7 @@ void TWebModule1::SubColumnCell(TStringList& page) {
           break;
         }
     }
-    page.push_back("<div class=\"sidebox\">" + (text.empty() ? std::string("<br>") : text) + "</div>");
+    page.push_back("<div class=\"sidebox\">" + (text.empty() ? std::string("<br>") : ExpandFeedBoxes(text)) + "</div>");
   }
   page.push_back("</td>");
 }

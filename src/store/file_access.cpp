@@ -412,6 +412,7 @@ bool AppendLineOrRewrite(const std::string& path, const std::string& line,
 }
 
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0); }
 
 bool TooFreshToDerive(long long modifiedNs) {
   struct timespec now {};

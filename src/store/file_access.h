@@ -36,6 +36,10 @@ bool SaveStreamToFile(const std::string& path, const std::string& bytes);
 // A file made from others (an index that is made anew when stale): replaced atomically, without
 // lock or sync, since a lost or old copy is only made again.
 bool SaveDerivedFile(const std::string& path, const std::string& bytes);
+// A file that is also read without the lock (a picture the web server sends itself): written
+// beside the path, fsynced and renamed over it, so every reader gets the old file or the new one
+// whole, never an empty or partial one. Concurrent writers: the last rename wins.
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
 // Whether a source modified at modifiedNs (ns since the epoch) may still change within the same
 // file-system time stamp: a derived file made from it now is not kept, since a change of the
 // same size in the same tick would leave its stamp unchanged.
@@ -129,3 +133,24 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
 // The first of `names` (in their order) that names a file in folder without regard to ASCII
 // case, as the name is on disk (an exact match wins); "" when there is none. One folder scan.
 std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names);
+
+// ---- A side file that is both a lock and a short note (file_access_note.cpp) ----
+
+// Taken without waiting: one process holds a key's lock while the others go on without it.
+// The note (a line of text) is read and replaced in place while the lock is held; the file is
+// never renamed over, so the lock always names it.
+class TLockNote {
+public:
+  TLockNote() = default;
+  ~TLockNote();
+  TLockNote(const TLockNote&) = delete;
+  TLockNote& operator=(const TLockNote&) = delete;
+  bool TryLock(const std::string& path);  // false when another process holds it (or it cannot be made)
+  bool Write(const std::string& text);    // while held
+  void Unlock();
+
+private:
+  int FFd = -1;
+};
+// The note of path without the lock ("" when missing or unreadable).
+std::string PeekNote(const std::string& path);

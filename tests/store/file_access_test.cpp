@@ -135,4 +135,24 @@ TEST_F(FileAccessTest, ConcurrentWritersLoseNothing) {
   EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), lines.size());
 }
 
+// A picture that the web server also sends: a reader that opened it keeps the old bytes whole,
+// the path never names an empty or partial file, and nothing is left beside it.
+TEST_F(FileAccessTest, FilesReadWithoutTheLockAreReplacedWhole) {
+  const std::string p = dir + "pic.jpg";
+  ASSERT_TRUE(ReplaceFileAtomically(p, "first"));  // made without an empty placeholder
+  EXPECT_EQ(Read("pic.jpg"), "first");
+  const int old = ::open(p.c_str(), O_RDONLY);
+  ASSERT_GE(old, 0);
+  ASSERT_TRUE(ReplaceFileAtomically(p, std::string(100000, 'n')));
+  char buf[16] = {};
+  EXPECT_EQ(::read(old, buf, sizeof buf), 5);
+  EXPECT_EQ(std::string(buf, 5), "first");
+  ::close(old);
+  EXPECT_EQ(Read("pic.jpg"), std::string(100000, 'n'));
+  EXPECT_FALSE(ReplaceFileAtomically(dir + "missing/pic.jpg", "x"));
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"pic.jpg"}));
+}
+
 }  // namespace

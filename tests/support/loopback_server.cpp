@@ -44,11 +44,17 @@ bool TLoopbackPeer::Fill(int waitMs) {
     if (r > 0) {
       char buf[4096];
       const ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
-      if (n <= 0) return false;
+      if (n <= 0) {
+        FClosed = true;
+        return false;
+      }
       FPending.append(buf, static_cast<size_t>(n));
       return true;
     }
-    if (NowMs() >= until) return false;
+    if (NowMs() >= until) {
+      FClosed = true;
+      return false;
+    }
   }
   return false;
 }

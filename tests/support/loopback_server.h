@@ -17,12 +17,14 @@ public:
   void Write(const std::string& bytes);
   void Pause(int ms);                        // sleeps, ending early when the server stops
   void Hold();                               // keeps the connection open until the client closes or the server stops
+  bool Closed() const { return FClosed; }    // the client closed (or a wait ran out)
 
 private:
   bool Fill(int waitMs);
   int FFd;
   const std::atomic<bool>& FStop;
   std::string FPending;
+  bool FClosed = false;
 };
 
 class TLoopbackServer {
