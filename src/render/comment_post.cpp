@@ -2,10 +2,6 @@
 // the stored line and the result page.
 #include "render/comment_post.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -51,17 +47,12 @@ bool FindArticle(const TContentRefList& list, const std::string& id, TContentInd
   return false;
 }
 
-// Hands the finished page to the web server at once and lets go of the connection, so that
-// nothing the post does afterwards (the owner's mail) keeps the poster waiting.
-void AnswerNow(TCGIResponse& response) {
-  signal(SIGPIPE, SIG_IGN);  // a reader who has gone does not end the post's work
+// The post answers with its own page: sent here, so that the single-article page which follows
+// in the command chain finds the answer given and adds nothing.
+void Answer(TCGIResponse& response, const TStringList& page) {
+  response.SetContent(PageText(page));
   response.Send(stdout);
   fflush(stdout);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null >= 0) {
-    ::dup2(null, STDOUT_FILENO);
-    ::close(null);
-  }
 }
 
 enum class TPostResult { Stored, Empty, Blocked, WrongKey, Failed };
@@ -150,8 +141,7 @@ int TWebModule1::DoPostComment(const TCommandEntry&) {
     page.push_back("<td class=\"contentcell\">");
     page.push_back("コメントは許可されていません");
     page.push_back("</td></tr></table></div></body></html>");
-    Response.SetContent(PageText(page));
-    AnswerNow(Response);
+    Answer(Response, page);
     return 1;
   }
 
@@ -205,7 +195,9 @@ int TWebModule1::DoPostComment(const TCommandEntry&) {
   }
   page.push_back("<a href=\"./velm.exe?" + Account.Id + "+sl+" + content.id + "\">" + "記事に戻る" + "</a>");
   page.push_back("</td></tr></table></div></body></html>");
-  Response.SetContent(PageText(page));
-  AnswerNow(Response);
+  // The owner hears of a stored comment (not of a blocked one). The answer waits for the mail at
+  // most its deadline (MAILTIMEOUT=): a web server ends a CGI process once it has its answer.
+  if (result == TPostResult::Stored) SendCommentNotice(name, content.id);
+  Answer(Response, page);
   return 1;
 }

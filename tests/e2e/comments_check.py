@@ -1,8 +1,11 @@
 #!/usr/bin/python3
 # Comments through a real lighttpd: the picture code image from the installed executable (fonts
-# found through fontconfig), and 200 posts sent 20 at a time, each with its own picture code.
+# found through fontconfig), 200 posts sent 20 at a time, each with its own picture code, and the
+# owner's notice mail received by aiosmtpd (and a mail server that never answers).
 #   usage: comments_check.py <velm.exe>
 import concurrent.futures
+import email
+import email.policy
 import hashlib
 import io
 import os
@@ -16,6 +19,7 @@ import time
 import urllib.parse
 import urllib.request
 
+from aiosmtpd.controller import Controller
 from PIL import Image
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -135,6 +139,82 @@ def check_concurrent_posts(blog, root):
     check('the article shows its comments', get(blog + '+sl+' + ARTICLE)[2].decode('cp932').count('投稿者 : 読者'), 200)
 
 
+class Mailbox:
+    def __init__(self):
+        self.messages = []
+
+    async def handle_DATA(self, server, session, envelope):
+        self.messages.append((envelope.mail_from, list(envelope.rcpt_tos), envelope.original_content))
+        return '250 OK'
+
+
+def wait_for(condition, seconds):
+    end = time.time() + seconds
+    while not condition() and time.time() < end:
+        time.sleep(0.05)
+    return condition()
+
+
+def check_notice(blog, root, port):
+    box, mport = Mailbox(), free_port()
+    ini = 'velm.ini'
+    base = 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\nCOMMENTDEFAULTNAME=名無し\nMAILTIMEOUT=4\n' % port
+    write(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % mport)
+    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
+    write(os.path.join(root, ACC + 'commentblock.txt'), 'spamword\n')
+    fields = {'category': 'c1', 'commentname': '<b>花子</b> & "x"', 'comment': '通知のテスト'}
+    mail = Controller(box, hostname='127.0.0.1', port=mport)
+    mail.start()
+    try:
+        check('notice: post answered', 'コメントを行いました' in post(blog + '+sm+' + ARTICLE, fields), True)
+        check('notice: one mail arrives', wait_for(lambda: len(box.messages) == 1, 10), True)
+        # Neither a blocked nor an empty comment, nor a wrong code, is told to the owner.
+        post(blog + '+sm+' + ARTICLE, dict(fields, comment='buy SPAM WORD'))
+        post(blog + '+sm+' + ARTICLE, dict(fields, comment=''))
+        write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\nUSEKEYIMAGE=1\n')
+        post(blog + '+sm+' + ARTICLE, dict(fields, checkid='x' * 32, checkkey='AAAAA'))
+        time.sleep(1)
+        check('notice: only stored comments are told', len(box.messages), 1)
+    finally:
+        mail.stop()
+    frm, to, raw = box.messages[0]
+    msg = email.message_from_bytes(raw, policy=email.policy.default)
+    check('notice: envelope', (frm, to), ('velm@example.jp', ['owner@example.jp']))
+    check('notice: headers', (str(msg['From']), str(msg['To']), str(msg['Reply-to']), str(msg['Subject']),
+                              msg.get_content_charset()),
+          ('VELM SYSTEM <velm@example.jp>', 'owner@example.jp', 'owner@example.jp', 'VELM SYSTEM', 'iso-2022-jp'))
+    body = ('\r\n下記の記事にコメントが行われました\r\n投稿者 : 花子 & &quot;x&quot;\r\n\r\n'
+            'http://127.0.0.1:%d/velm.exe?demo+sl+%s' % (port, ARTICLE)).encode('iso-2022-jp')
+    check('notice: ISO-2022-JP body with the escaped name and the article link, no comment text',
+          raw.split(b'\r\n\r\n', 1)[1].rstrip(b'\r\n'), body.rstrip(b'\r\n'))
+
+    # A mail server that takes the connection and never answers, and one that refuses it: the post
+    # is stored and answered, at the latest when the mail gives up at its deadline (4 s here).
+    silent = socket.socket()
+    silent.bind(('127.0.0.1', 0))
+    silent.listen(8)
+    closed = free_port()
+    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
+    try:
+        for name, server_port in (('silent', silent.getsockname()[1]), ('refusing', closed)):
+            write(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % server_port)
+            before = len(records(os.path.join(root, ACC + 'comment.txt')))
+            started = time.time()
+            answer = post(blog + '+sm+' + ARTICLE, dict(fields, comment='サーバーが%s' % name))
+            took = time.time() - started
+            check('%s mail server: answered in %.2f s, stored' % (name, took),
+                  ('コメントを行いました' in answer, took < (6 if name == 'silent' else 2),
+                   len(records(os.path.join(root, ACC + 'comment.txt')))), (True, True, before + 1))
+    finally:
+        silent.close()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
 def main():
     with socket.socket() as s:
         s.bind(('127.0.0.1', 0))
@@ -152,6 +232,7 @@ def main():
                 blog = 'http://127.0.0.1:%d/velm.exe?demo' % port
                 check_picture(blog, root)
                 check_concurrent_posts(blog, root)
+                check_notice(blog, root, port)
             finally:
                 server.terminate()
     finally:
