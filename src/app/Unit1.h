@@ -160,8 +160,24 @@ public:
   // ---- article editor and moderation (admin/) ----
 
   // ---- categories and links (admin/) ----
+  int DoCategoryPage(const TCommandEntry&);        // CV
+  int DoCategoryAction(const TCommandEntry&);      // CD
+  int DoLinkPage(const TCommandEntry&);            // LV
+  int DoLinkSave(const TCommandEntry&);            // LD
+  int DoLinkSupport(const TCommandEntry&);         // LS
 
   // ---- display settings, site images, profile, colours, gadgets (admin/) ----
+  int DoDesignPage(const TCommandEntry&);          // UC, VV
+  int DoDesignSave(const TCommandEntry&);          // US
+  int DoSiteImageUpload(const TCommandEntry&);     // TU, BU, PU (P1: the image's base name)
+  int DoSiteImageDelete(const TCommandEntry&);     // DD
+  int DoProfilePage(const TCommandEntry&);         // PV
+  int DoProfileSave(const TCommandEntry&);         // PS
+  int DoUserColorPage(const TCommandEntry&);       // HC
+  int DoUserColorSave(const TCommandEntry&);       // HS
+  int DoGadgetPage(const TCommandEntry&);          // MV
+  int DoGadgetSave(const TCommandEntry&);          // MS
+  std::string DesignMessage, DesignError;          // left by an image upload or delete for the settings page
 
   // ---- JPEG editor (images/) ----
   int DoJpegEditor(const TCommandEntry&);          // JM

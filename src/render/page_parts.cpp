@@ -77,7 +77,9 @@ std::string CharsetMeta(const TWebModule1& m) {
 
 void DescriptionMeta(const TWebModule1& m, TStringList& page) {
   if (!m.Account.Description.empty())
-    page.push_back("<meta name=\"description\" content=\"" + RemoveTags(m.Account.Description) + "\">");
+    // A double quote of the text would end the attribute.
+    page.push_back("<meta name=\"description\" content=\"" + ReplaceAll(RemoveTags(m.Account.Description), "\"", "&quot;") +
+                   "\">");
 }
 
 void TypeMetas(TStringList& page, bool scriptType) {
@@ -152,12 +154,14 @@ std::string TableOpen(const TWebModule1& m) {
          "\" class=\"largecell\" border=\"" + "0" + "\">";
 }
 
+const char* LayoutOrder(int type) {
+  static const char* const kOrders[] = {"nc", "cn", "ncs", "scn", "nsc", "snc", "cns", "csn"};
+  return kOrders[type >= 1 && type <= 7 ? type : 0];
+}
+
 void LayoutCells(TWebModule1& m, TStringList& page, const TWebModule1::TSideMenuInput& in,
                  const std::function<void(TStringList&)>& content) {
-  // n = side menu, c = content, s = sub column.
-  static const char* const kOrders[] = {"nc", "cn", "ncs", "scn", "nsc", "snc", "cns", "csn"};
-  const int type = m.Css.LAYOUTTYPE >= 1 && m.Css.LAYOUTTYPE <= 7 ? m.Css.LAYOUTTYPE : 0;
-  for (const char* p = kOrders[type]; *p; ++p) {
+  for (const char* p = LayoutOrder(m.Css.LAYOUTTYPE); *p; ++p) {
     switch (*p) {
       case 'n': m.SideMenuCell(page, in); break;
       case 's': m.SubColumnCell(page); break;

@@ -27,6 +27,8 @@ void LoginHeader(TWebModule1& m, TStringList& page);
 std::string TitleCell(const TWebModule1& m);
 std::string TableOpen(const TWebModule1& m);  // without "<tr>"
 
+// The column order of a LAYOUTTYPE= value (0 for one out of range): n side menu, c content, s sub column.
+const char* LayoutOrder(int type);
 // The cells of the page table in the order of LAYOUTTYPE= (navi = side menu, sub = sub column).
 void LayoutCells(TWebModule1& m, TStringList& page, const TWebModule1::TSideMenuInput& in,
                  const std::function<void(TStringList&)>& content);

@@ -394,27 +394,32 @@ void TWebModule1::SideMenuCell(TStringList& page, const TSideMenuInput& in) {
   page.push_back("</td>");
 }
 
-void TWebModule1::SubColumnCell(TStringList& page) {
-  const int count = Sys.SIDEMENUMAX > 0 ? Sys.SIDEMENUMAX : 0;
+TStringList LoadSideMenuBoxes(const std::string& accountFolder, const TSystemSettings& sys) {
+  const int count = sys.SIDEMENUMAX > 0 ? sys.SIDEMENUMAX : 0;
   std::vector<std::optional<std::string>> boxes(static_cast<size_t>(count));
   if (count > 0) {
     TStringList lines;
-    if (LoadLinesFromFile(AccountFolder() + "sidemenu.txt", lines)) ReadSideMenuBlocks(lines, boxes);
+    if (LoadLinesFromFile(accountFolder + "sidemenu.txt", lines)) ReadSideMenuBlocks(lines, boxes);
   }
-  page.push_back("<td class=\"subcell\">");
+  TStringList texts(static_cast<size_t>(count));
   for (int n = 1; n <= count; ++n) {
-    std::string text;
     if (boxes[n - 1]) {
-      text = *boxes[n - 1];
-    } else {
-      for (const auto& d : Sys.DefaultSideMenu)
-        if (d.No == n) {
-          text = d.Text;
-          break;
-        }
+      texts[n - 1] = *boxes[n - 1];
+      continue;
     }
-    page.push_back("<div class=\"sidebox\">" + (text.empty() ? std::string("<br>") : ExpandFeedBoxes(text)) + "</div>");
+    for (const auto& d : sys.DefaultSideMenu)
+      if (d.No == n) {
+        texts[n - 1] = d.Text;
+        break;
+      }
   }
+  return texts;
+}
+
+void TWebModule1::SubColumnCell(TStringList& page) {
+  page.push_back("<td class=\"subcell\">");
+  for (const auto& text : LoadSideMenuBoxes(AccountFolder(), Sys))
+    page.push_back("<div class=\"sidebox\">" + (text.empty() ? std::string("<br>") : ExpandFeedBoxes(text)) + "</div>");
   page.push_back("</td>");
 }
 

@@ -4,3 +4,6 @@
 
 // The built-in menu template, used when neither the custom menu nor a named template applies.
 const TStringList& DefaultMenuLines();
+// The text of each gadget box 1 to SIDEMENUMAX=: its block of the account's sidemenu.txt, else
+// the default box of velm.ini, else empty.
+TStringList LoadSideMenuBoxes(const std::string& accountFolder, const TSystemSettings& sys);

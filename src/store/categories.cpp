@@ -100,10 +100,23 @@ TCategoryChange AddCategory(const std::string& accountFolder, const std::string&
 }
 
 TCategoryChange RenameCategory(const std::string& accountFolder, const std::string& id, const std::string& name) {
-  return ChangeCategoryLine(accountFolder, id, [&](TStringList& lines, size_t i, const TCSVList& csv) {
-    lines[i] = MakeRecordLine({id, Escape(name), VisibilityOf(csv)});
+  const std::string escaped = Escape(name);
+  bool duplicate = false;
+  const TCategoryChange r = ChangeCategoryLine(accountFolder, id, [&](TStringList& lines, size_t i, const TCSVList& csv) {
+    // Names stay unique: another category of that name refuses the rename.
+    TCSVList other;
+    for (size_t j = 0; j < lines.size(); ++j) {
+      if (j == i) continue;
+      other.SetLine(lines[j]);
+      if (other.Count() >= 2 && other.Item(1) == escaped) {
+        duplicate = true;
+        return TRewrite::Keep;
+      }
+    }
+    lines[i] = MakeRecordLine({id, escaped, VisibilityOf(csv)});
     return TRewrite::Save;
   });
+  return duplicate ? TCategoryChange::Duplicate : r;
 }
 
 TCategoryChange MoveCategoryUp(const std::string& accountFolder, const std::string& id) {

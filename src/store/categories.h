@@ -11,7 +11,8 @@ std::string CategoryName(const TCategoryList& list, const std::string& id);
 std::string CategoryHeader(const std::string& accountFolder, const std::string& id); // "" when none
 
 enum class TCategoryChange { Done, Duplicate, Missing, Failed };
-// Names are escaped here before the duplicate test and the write.
+// Names are escaped here before the duplicate test and the write (add and rename refuse a name
+// another category has).
 TCategoryChange AddCategory(const std::string& accountFolder, const std::string& name, std::string* newId = nullptr);
 TCategoryChange RenameCategory(const std::string& accountFolder, const std::string& id, const std::string& name);
 TCategoryChange MoveCategoryUp(const std::string& accountFolder, const std::string& id);
