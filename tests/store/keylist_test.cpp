@@ -66,40 +66,28 @@ TEST_F(KeyList, AppendsStayCheapAndTheListBounded) {
   EXPECT_EQ(Read("keylist.txt"), Crlf({Line(0, "a"), Line(0, "b"), Line(0, "c")}));
 }
 
+// What the whole-request tests cannot pin down: the exact end of the hour, ids issued twice,
+// and the list left behind by a check and a lookup.
 TEST_F(KeyList, LookupAndCheck) {
   std::string code;
   EXPECT_EQ(LookupKey(dir, "x", now, code), TKeyLookup::NoList);
-  EXPECT_FALSE(CheckKey(dir, "x", "CODE5", now, false));
   EXPECT_TRUE(AppendKeyLine(dir, Line(3599, "edge", "AAAAA"), now));
   EXPECT_TRUE(AppendKeyLine(dir, Line(1200, "twice", "OLDER"), now));
   EXPECT_TRUE(AppendKeyLine(dir, Line(60, "twice", "NEWER"), now));
-  EXPECT_EQ(LookupKey(dir, "edge", now, code), TKeyLookup::Found);
-  EXPECT_EQ(code, "AAAAA");
-  EXPECT_EQ(LookupKey(dir, "twice", now, code), TKeyLookup::Found);  // the picture shows the first
-  EXPECT_EQ(code, "OLDER");
-  EXPECT_EQ(LookupKey(dir, "none", now, code), TKeyLookup::Missing);
-  EXPECT_EQ(code, "");
-  // The check takes the newest entry of an id; an hour after its issue an entry is dead.
-  EXPECT_FALSE(CheckKey(dir, "twice", "OLDER", now, true));
-  EXPECT_TRUE(CheckKey(dir, "twice", "NEWER", now, false));
   EXPECT_TRUE(CheckKey(dir, "edge", "AAAAA", now, false));
   EXPECT_FALSE(CheckKey(dir, "edge", "AAAAA", now + 1, false));
-  EXPECT_FALSE(CheckKey(dir, "", "", now, false));
-  EXPECT_EQ(Lines().size(), 3u);
-  // Taking an entry removes it with the dead ones; the older twin then answers.
+  // The picture shows the first entry of an id, the check takes the newest; taking one removes
+  // it with the dead lines, and the older twin answers next.
+  EXPECT_EQ(LookupKey(dir, "twice", now, code), TKeyLookup::Found);
+  EXPECT_EQ(code, "OLDER");
+  EXPECT_FALSE(CheckKey(dir, "twice", "OLDER", now, true));
   EXPECT_TRUE(CheckKey(dir, "twice", "NEWER", now + 1, true));
   EXPECT_EQ(Lines(), V({Line(1200, "twice", "OLDER")}));
   EXPECT_TRUE(CheckKey(dir, "twice", "OLDER", now, true));
   EXPECT_FALSE(Exists("keylist.txt"));
-  // The picture drops dead lines even when it finds nothing; a list it empties goes.
-  Write("keylist.txt", Crlf({Line(4000, "a"), Line(10, "b")}));
-  EXPECT_EQ(LookupKey(dir, "a", now, code), TKeyLookup::Missing);
-  EXPECT_EQ(Lines(), V({Line(10, "b")}));
-  Write("keylist.txt", Crlf({Line(4000, "a")}));
-  EXPECT_EQ(LookupKey(dir, "a", now, code), TKeyLookup::Missing);
-  EXPECT_FALSE(Exists("keylist.txt"));
   Write("keylist.txt", "");
   EXPECT_EQ(LookupKey(dir, "a", now, code), TKeyLookup::Missing);
+  EXPECT_FALSE(CheckKey(dir, "", "", now, false));
 }
 
 // Issuers, posters and pictures in several processes, some killed at random: every line stays
