@@ -229,6 +229,12 @@ TEST_F(CommentPost, EmptyAndOversizedComments) {
   EXPECT_TRUE(EndsWith(lines[0][5], "<br>"));
 }
 
+// A comment that cannot be written is not confirmed to the poster.
+TEST_F(CommentPost, FailedStoreIsNotConfirmed) {
+  blog.Inst.Write(blog.Dir + "comment.txt/x", "");  // a folder where the file should be
+  EXPECT_EQ(Answer({}), Done("コメントの保存に失敗しました"));
+}
+
 TEST_F(CommentPost, ClosedArticlesTakeNothing) {
   const std::string week = blog.Article("c1", Stamp(2), "週", "x", true, FormatStamp(AddSeconds(AddDays(Now(), -7), -60)));
   const std::string eight = blog.Article("c1", Stamp(3), "八", "x", true, FormatStamp(AddDays(Now(), -8)));
