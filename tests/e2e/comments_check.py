@@ -9,8 +9,10 @@ import email.policy
 import hashlib
 import io
 import os
+import random
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -139,6 +141,49 @@ def check_concurrent_posts(blog, root):
     check('the article shows its comments', get(blog + '+sl+' + ARTICLE)[2].decode('cp932').count('投稿者 : 読者'), 200)
 
 
+def check_killed_posts(blog, root):
+    """Posts run as processes of their own, some killed at random: the files stay whole records and
+    every answered post is stored, its code used up."""
+    keylist, comments = root + '/' + ACC + 'keylist.txt', root + '/' + ACC + 'comment.txt'
+    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEKEYIMAGE=1\n')
+    with concurrent.futures.ThreadPoolExecutor(20) as pool:
+        ids = list(pool.map(lambda _: issued_form(blog), range(120)))
+    codes = {r[2]: r[3] for r in records(keylist)}
+    before = len(records(comments))
+    rng = random.Random(5)
+    answered, killed = [], 0
+    for batch in range(0, len(ids), 20):
+        procs = []
+        for n in range(batch, batch + 20):
+            body = urllib.parse.urlencode({'checkid': ids[n], 'category': 'c1', 'commentname': 'k%d' % n,
+                                           'checkkey': codes[ids[n]], 'comment': 'killed or not %d' % n}).encode()
+            env = {'SERVER_PROTOCOL': 'HTTP/1.1', 'REQUEST_METHOD': 'POST', 'QUERY_STRING': 'demo+sm+' + ARTICLE,
+                   'CONTENT_LENGTH': str(len(body)), 'CONTENT_TYPE': 'application/x-www-form-urlencoded',
+                   'REMOTE_ADDR': '127.0.0.1', 'TZ': 'Asia/Tokyo'}
+            p = subprocess.Popen([root + '/velm.exe'], cwd=root, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            p.stdin.write(body)
+            p.stdin.close()
+            procs.append((n, p))
+            if rng.random() < 0.4:  # somewhere in its run, or before it has begun
+                time.sleep(rng.uniform(0, 0.004))
+                if p.poll() is None:
+                    p.send_signal(signal.SIGKILL)
+                    killed += 1
+        for n, p in procs:
+            out = p.stdout.read()
+            if p.wait() == 0 and 'コメントを行いました'.encode('cp932') in out:
+                answered.append(n)
+    stored, left = records(comments), records(keylist)
+    names = [r[4] for r in stored[before:]]
+    print('     %d posts killed, %d answered' % (killed, len(answered)))
+    check('killed posts: every comment line eight fields, every key line four',
+          ({len(r) for r in stored}, {len(r) for r in left} <= {4}), ({8}, True))
+    check('killed posts: every answered post stored once', [n for n in answered if names.count('k%d' % n) != 1], [])
+    listed = {r[2] for r in left}
+    check('killed posts: the code of every stored comment is used up, killed or not',
+          [n for n in range(len(ids)) if 'k%d' % n in names and ids[n] in listed], [])
+
+
 class Mailbox:
     def __init__(self):
         self.messages = []
@@ -232,6 +277,7 @@ def main():
                 blog = 'http://127.0.0.1:%d/velm.exe?demo' % port
                 check_picture(blog, root)
                 check_concurrent_posts(blog, root)
+                check_killed_posts(blog, root)
                 check_notice(blog, root, port)
             finally:
                 server.terminate()
