@@ -161,6 +161,8 @@ public:
   bool SendCommentNotice(const std::string& posterName, const std::string& articleId);
 
   // ---- comment form and posting (render/), picture code (images/) ----
+  int DoPostComment(const TCommandEntry&);         // SM
+  int DoKeyImage(const TCommandEntry&);            // KEYIMAGE
 
   // ---- article editor and moderation (admin/) ----
 

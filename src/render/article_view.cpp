@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "render/article_body.h"
+#include "render/comment_post.h"
 #include "render/page_parts.h"
 #include "render/templates.h"
 #include "store/file_access.h"
@@ -298,8 +299,8 @@ void ArticleCell(TWebModule1& m, TStringList& page, const TContentIndex& content
   if (kind == TArticlePage::Single && m.Css.USECOMMENT) {
     page.push_back("<div align=\"center\">記事へのコメント</div><br>");
     CommentList(m, page, comments);
-    if (!CommentsOpen(m.Css, content))
-      page.push_back("<span style=\"color:red\">コメントできる期限を越えています</span>");
+    if (CommentsOpen(m.Css, content)) CommentForm(m, page, content);
+    else page.push_back("<span style=\"color:red\">コメントできる期限を越えています</span>");
   }
   page.push_back("</td>");
 }

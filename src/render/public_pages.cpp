@@ -169,6 +169,7 @@ int TWebModule1::DoLinkList(const TCommandEntry&) {
 }
 
 int TWebModule1::DoSingleArticle(const TCommandEntry&) {
+  if (Response.Sent()) return 0;  // a comment post has answered already
   TSideMenuInput in;
   LoadSideMenuInput(*this, in, false, false);
   TContentIndex content;

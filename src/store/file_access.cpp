@@ -268,7 +268,7 @@ bool LoadBytes(const std::string& path, std::string& bytes, int tries = kFileTri
 // The exclusive rewrite: the lock is held from the read to the replacement. With readOld false
 // the old content is not read (the change replaces it whole).
 bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::string&, bool)>& change,
-                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs) {
+                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs, bool durable = true) {
   TLockedFile f;
   if (!f.Open(path, TOpen::Rewrite, tries, pauseMs)) return false;
   std::string bytes;
@@ -279,7 +279,7 @@ bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::str
         if (f.Created()) ::unlink(path.c_str());  // made only to be locked: leave no trace
         break;
       case TRewrite::Save:
-        ok = ReplaceAtomically(path, bytes, f.Created() ? 0 : (f.Stat().st_mode & 07777));
+        ok = ReplaceAtomically(path, bytes, f.Created() ? 0 : (f.Stat().st_mode & 07777), durable);
         break;
       case TRewrite::Delete:
         ok = ::unlink(path.c_str()) == 0 || errno == ENOENT;
@@ -395,17 +395,49 @@ bool AppendLineToFile(const std::string& path, const std::string& line) {
   return WriteAll(f.Fd(), bytes.data(), bytes.size());  // one write at the end (O_APPEND)
 }
 
-bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change) {
+bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change,
+                  bool durable) {
   return RewriteBytes(path, [&](std::string& bytes, bool existed) {
     TStringList lines = SplitLines(bytes);
     const TRewrite r = change(lines, existed);
     if (r == TRewrite::Save) bytes = JoinCrLf(lines);
     return r;
-  });
+  }, true, kFileTries, kFilePauseMs, durable);
 }
 
 bool RewriteText(const std::string& path, const std::function<TRewrite(std::string& text, bool existed)>& change) {
   return RewriteBytes(path, change);
+}
+
+bool AppendLineOrRewrite(const std::string& path, const std::string& line,
+                         const std::function<bool(const std::string& firstLine, long long size)>& whole,
+                         const std::function<TRewrite(TStringList& lines)>& change, bool durable) {
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Rewrite)) return false;
+  const long long size = f.Created() ? 0 : static_cast<long long>(f.Stat().st_size);
+  std::string head(static_cast<size_t>(std::min<long long>(size, 4096)), '\0');
+  bool ok = head.empty() || ReadAt(f.Fd(), head.data(), head.size(), 0);
+  head.resize(std::min(head.size(), head.find_first_of("\r\n")));
+  if (ok && size > 0 && whole(head, size)) {
+    std::string bytes;
+    ok = f.ReadAll(bytes);
+    if (ok) {
+      TStringList lines = SplitLines(bytes);
+      lines.push_back(line);
+      switch (change(lines)) {
+        case TRewrite::Keep: break;
+        case TRewrite::Save: ok = ReplaceAtomically(path, JoinCrLf(lines), f.Stat().st_mode & 07777, durable); break;
+        case TRewrite::Delete: ok = ::unlink(path.c_str()) == 0 || errno == ENOENT; break;
+      }
+    }
+  } else if (ok) {
+    char last = '\n';
+    std::string bytes = line + "\r\n";
+    if (size > 0 && ReadAt(f.Fd(), &last, 1, static_cast<off_t>(size - 1)) && last != '\n' && last != '\r')
+      bytes.insert(0, "\r\n");
+    ok = ::lseek(f.Fd(), 0, SEEK_END) >= 0 && WriteAll(f.Fd(), bytes.data(), bytes.size());
+  }
+  return ok;
 }
 
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }

@@ -92,10 +92,20 @@ enum class TRewrite { Keep, Save, Delete };
 // Holds the exclusive lock from the read to the replacement; the new content is written
 // to a temporary file in the same folder, fsynced and renamed over the path. `existed`
 // tells whether the file was there. False when the lock could not be had or the write failed.
+// A file whose loss in a crash costs nothing lasting (durable false) is renamed over unsynced:
+// still whole, without waiting for the disk.
 bool RewriteLines(const std::string& path,
-                  const std::function<TRewrite(TStringList& lines, bool existed)>& change);
+                  const std::function<TRewrite(TStringList& lines, bool existed)>& change, bool durable = true);
 bool RewriteText(const std::string& path,
                  const std::function<TRewrite(std::string& text, bool existed)>& change);
+// Appends line + CR LF under the exclusive lock (a missing file is created; a last line without
+// its break gets one first), unless `whole`, shown the file's first line (at most 4 KiB of it)
+// and its size, asks for the whole file: then, under the same lock, `change` gets every line
+// with the new one last, and the file is replaced atomically (Save), deleted (Delete) or left
+// as it was (Keep). False when the lock could not be had or a read or write failed.
+bool AppendLineOrRewrite(const std::string& path, const std::string& line,
+                         const std::function<bool(const std::string& firstLine, long long size)>& whole,
+                         const std::function<TRewrite(TStringList& lines)>& change, bool durable = true);
 
 // ---- Locked walks of a file (file_access_log.cpp) ----
 

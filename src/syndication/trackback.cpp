@@ -15,32 +15,6 @@ namespace {
 // Ping texts usually arrive in UTF-8; other bytes are taken as they stand (as the reader does).
 std::string SystemText(const std::string& s) { return IsValidUtf8(s) ? Utf8ToSjis(s) : s; }
 
-// Drops blanks and ideographic blanks, stepping over double-byte characters whole.
-std::string RemoveBlanks(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (IsSjisLead(c) && i + 1 < s.size()) {
-      if (!(c == 0x81 && s[i + 1] == '\x40')) out.append(s, i, 2);
-      ++i;
-    } else if (c != ' ') {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
-// needle occurs in hay starting at a character boundary.
-bool Contains(const std::string& hay, const std::string& needle) {
-  if (needle.empty() || needle.size() > hay.size()) return false;
-  for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
-    if (hay.compare(i, needle.size(), needle) == 0) return true;
-    if (IsSjisLead(static_cast<unsigned char>(hay[i]))) ++i;
-  }
-  return false;
-}
-
 std::string StripPingField(std::string s) {
   s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t' || c == '"'; }),
           s.end());
@@ -114,7 +88,7 @@ bool TrackBackBlocked(const TStringList& blockWords, const std::string& url, con
   const std::string t = UpperCase(RemoveBlanks(SystemText(title)));
   for (const std::string& word : blockWords) {
     const std::string w = UpperCase(word);
-    if (Contains(u, w) || Contains(e, w) || Contains(t, w)) return true;
+    if (ContainsSjis(u, w) || ContainsSjis(e, w) || ContainsSjis(t, w)) return true;
   }
   return false;
 }

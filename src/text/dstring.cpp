@@ -231,6 +231,36 @@ std::string RemoveTags(const std::string& s) {
   return out;
 }
 
+std::string RemoveBlanks(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (IsSjisLead(c) && i + 1 < s.size()) {
+      if (!(c == 0x81 && s[i + 1] == '\x40')) out.append(s, i, 2);
+      ++i;
+    } else if (c != ' ') {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+bool ContainsSjis(const std::string& hay, const std::string& needle) {
+  if (needle.empty() || needle.size() > hay.size()) return false;
+  for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+    if (hay.compare(i, needle.size(), needle) == 0) return true;
+    if (IsSjisLead(static_cast<unsigned char>(hay[i]))) ++i;
+  }
+  return false;
+}
+
+std::string EndOnCharacter(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) i += IsSjisLead(static_cast<unsigned char>(s[i])) ? 2 : 1;
+  return i > s.size() ? s.substr(0, s.size() - 1) : s;
+}
+
 std::string RemoveTrailingBreaks(const std::string& s) {
   size_t e = s.size();
   while (e > 0 && (s[e - 1] == '\r' || s[e - 1] == '\n')) --e;

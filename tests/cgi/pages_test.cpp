@@ -90,10 +90,12 @@ TEST_F(Pages, SingleArticleAndItsComments) {
   auto comment = [](int i) {
     return "投稿者 : 名" + std::to_string(i) + " (2026/11/30 12:00:00)<br>\r\n文" + std::to_string(i) + "<hr>\r\n";
   };
-  EXPECT_TRUE(EndsWith(page, "[更新日付:2026/11/04 10:00:00]</div>\r\n<COMMENTLINK>\r\n<div align=\"center\">記事へのコメント"
+  EXPECT_TRUE(Has(page, "[更新日付:2026/11/04 10:00:00]</div>\r\n<COMMENTLINK>\r\n<div align=\"center\">記事へのコメント"
                              "</div><br>\r\n" + comment(4) + comment(3) + "<div align=\"center\"><a href=\"javascript:"
                              "_opencomment('nextcomment')\">残りコメントの開閉</a></div><br>\r\n<div id=\"nextcomment\" "
-                             "style=\"display:none\">\r\n" + comment(2) + comment(1) + "</div>\r\n</td>\r\n"
+                             "style=\"display:none\">\r\n" + comment(2) + comment(1) + "</div>\r\n<form style=\"margin:0px;\" "
+                             "method=\"post\" action=\"./velm.exe?demo+sm+" + latest + "\">\r\n"));
+  EXPECT_TRUE(EndsWith(page, "</textarea></div>\r\n<input type=\"submit\" value=\"コメントする\">\r\n</div></form>\r\n</td>\r\n"
                              "</tr></table></div>\r\n</body></html>\r\n"));
 
   // Comments close a number of days after the last save: a week still takes them, eight days not.

@@ -15,7 +15,7 @@ struct TCGIRun {
   std::string remoteAddr = "127.0.0.1";
   std::string userAgent, referer;
   std::string origin;                // HTTP_ORIGIN when set
-  std::vector<std::pair<std::string, std::string>> env;  // further variables
+  std::vector<std::pair<std::string, std::string>> env;  // further variables (a header as HTTP_...)
   bool protocol = true;              // SERVER_PROTOCOL=HTTP/1.1, or unset
   bool measureMemory = false;        // fills TCGIResult::maxRssKb
 };
