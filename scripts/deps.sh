@@ -2,7 +2,7 @@
 velm_install_deps() {
   local want=(cmake g++ make pkg-config ccache googletest libgtest-dev libbenchmark-dev
     libjpeg62-turbo-dev libstb-dev libssl-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-ipafont-gothic fonts-ipafont-mincho
-    lighttpd python3 python3-feedparser python3-aiosmtpd python3-pil libxml2-utils curl openssl ca-certificates "$@")
+    lighttpd apache2 wrk python3 python3-feedparser python3-aiosmtpd python3-pil libxml2-utils curl openssl ca-certificates "$@")
   local missing=()
   for p in "${want[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -26,16 +26,19 @@ int main(int argc, char** argv) {
     TWebModule1 module(request, response);
     module.WebModule1WebActionItem1Action();
   } catch (const std::exception& e) {
+    request.DrainBody();
     std::string page = InternalErrorResponse(ClassName(e), e.what());
     fwrite(page.data(), 1, page.size(), stdout);
     fflush(stdout);
     return 0;
   } catch (...) {
+    request.DrainBody();
     std::string page = InternalErrorResponse("Exception", "unknown exception");
     fwrite(page.data(), 1, page.size(), stdout);
     fflush(stdout);
     return 0;
   }
+  request.DrainBody();
   response.Send(stdout);
   return 0;
 }

@@ -107,9 +107,9 @@ int TWebModule1::DoCategoryAction(const TCommandEntry&) {
                        "<input type=\"submit\" style=\"color:red\" value=\"カテゴリ削除\"></form>");
       showForm = false;
     }
-  } else if (!Trim(f.add).empty()) {
-    const std::string name = Escape(Trim(f.add));
-    switch (AddCategory(folder, Trim(f.add))) {
+  } else if (!f.add.empty()) {
+    const std::string name = Escape(f.add);
+    switch (AddCategory(folder, f.add)) {
       case TCategoryChange::Done: result.push_back(BlueMessage(name + " " + "カテゴリの追加を行いました")); break;
       case TCategoryChange::Duplicate: result.push_back(RedMessage("カテゴリ名が重複しています")); break;
       default: result.push_back(RedMessage(name + " " + "カテゴリの追加に失敗しました")); break;
@@ -125,13 +125,13 @@ int TWebModule1::DoCategoryAction(const TCommandEntry&) {
     const std::string oldName = nameOf(f.mod);
     if (f.mod.empty()) {
       result.push_back(RedMessage("変更元のカテゴリ名が指定されていません"));
-    } else if (Trim(f.mod2).empty()) {
+    } else if (f.mod2.empty()) {
       result.push_back(RedMessage("変更後のカテゴリ名が指定されていません"));
     } else {
-      switch (RenameCategory(folder, f.mod, Trim(f.mod2))) {
+      switch (RenameCategory(folder, f.mod, f.mod2)) {
         case TCategoryChange::Done:
           result.push_back(BlueMessage("<span style=\"font-weight:bold\">" + oldName + "</span>" + " を " +
-                                       "<span style=\"font-weight:bold\">" + Escape(Trim(f.mod2)) + "</span> " +
+                                       "<span style=\"font-weight:bold\">" + Escape(f.mod2) + "</span> " +
                                        "へ変更を行いました"));
           break;
         case TCategoryChange::Missing: result.push_back(notFound); break;

@@ -139,9 +139,9 @@ using TChoices = std::vector<TChoice>;
 
 const TChoices kSizes = {{"xx-small", "非常に小さい"}, {"x-small", "少し小さい"}, {"small", "小さい"}, {"medium", "標準"},
                          {"large", "大きい"},        {"x-large", "少し大きい"},  {"xx-large", "非常に大きい"}};
-const TChoices kRepeat = {{"", "未指定"}, {"repeat", "敷き詰める"}, {"repeat-x", "横方向に並べる"}, {"repeat-y", "縦方向に並べる"},
+const TChoices kRepeat = {{"repeat", "敷き詰める"}, {"repeat-x", "横方向に並べる"}, {"repeat-y", "縦方向に並べる"},
                           {"no-repeat", "並べない"}};
-const TChoices kTitleAlign = {{"", "未指定"}, {"left top", "左 - 上"},       {"center top", "中央 - 上"},     {"right top", "右 - 上"},
+const TChoices kTitleAlign = {{"left top", "左 - 上"},       {"center top", "中央 - 上"},     {"right top", "右 - 上"},
                               {"left center", "左 - 中央"},  {"center center", "中央"},       {"right center", "右 - 中央"},
                               {"left bottom", "左 - 下"},    {"center bottom", "中央 - 下"},  {"right bottom", "右 - 下"}};
 const TChoices kAlign = {{"", "システム設定"}, {"left", "左寄せ"}, {"center", "中央寄せ"}, {"right", "右寄せ"}};
@@ -534,7 +534,6 @@ int TWebModule1::DoDesignSave(const TCommandEntry&) {
   saved["blogtitle"] = title;
   saved["blogdescription"] = description;
   const TDesignValues v(*this, saved);
-  page.push_back(BlueMessage("以下の内容で登録しました"));
   page.push_back("<table border=\"1\" cellpadding=\"3\" style=\"background:white; border-collapse:collapse; "
                  "font-size:x-small\">");
   for (const auto& row : Rows()) {

@@ -35,11 +35,12 @@ int TWebModule1::DoLinkPage(const TCommandEntry&) {
 }
 
 int TWebModule1::DoLinkSupport(const TCommandEntry&) {
-  const std::string url = Trim(OneLine(Request.ContentFieldValue("targeturl")));
+  // The address comes back as it was posted; blanks around it are not part of what is fetched.
+  const std::string url = OneLine(Request.ContentFieldValue("targeturl"));
   std::string title, note;
-  if (!url.empty()) {
+  if (!Trim(url).empty()) {
     if (!Sys.USELINKSUPPORT) note = "<span style=\"color:red\">リンクサポートは利用できません</span><br>";
-    else if ((title = FetchPageTitle(*this, url)).empty()) note = "<span style=\"color:red\">タイトルを取得できませんでした</span><br>";
+    else if ((title = FetchPageTitle(*this, Trim(url))).empty()) note = "<span style=\"color:red\">タイトルを取得できませんでした</span><br>";
   }
   TStringList page;
   DocumentStart(page);

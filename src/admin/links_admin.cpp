@@ -18,7 +18,7 @@ std::string LinkText(const std::string& s) {
     if (c == '"') out += "&quot;";
     else out += c == '\t' ? ' ' : c;
   }
-  return Trim(out);
+  return out;
 }
 
 // The fields of the link form, sent as multipart (with a banner) or as a plain form.
@@ -180,10 +180,10 @@ int TWebModule1::DoLinkSave(const TCommandEntry&) {
   }
   const std::string folder = AccountFolder();
   const std::string del = form("dellink"), id = form("linkid"), move = form("movlink");
-  const std::string rawUrl = Trim(form("newurllink"));
+  const std::string rawUrl = form("newurllink");
   TLinkURL link;
   link.url = Escape(rawUrl);
-  link.title = Escape(Trim(form("newurltitle")));
+  link.title = Escape(form("newurltitle"));
   if (link.title.empty()) link.title = link.url;
   link.category = LinkText(form("newurlcategory"));
   link.comment = LinkText(form("newurlcomment"));

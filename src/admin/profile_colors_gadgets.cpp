@@ -115,8 +115,8 @@ int TWebModule1::DoUserColorSave(const TCommandEntry&) {
   for (int i = 0; i < kUserColorRows; ++i) {
     const std::string no = std::to_string(i);
     // The name is shown as option text, the code goes into style attributes and style.txt.
-    const std::string name = Escape(Trim(OneLine(Request.ContentFieldValue("colorname" + no))));
-    const std::string code = Trim(CssValue(Request.ContentFieldValue("colorcode" + no)));
+    const std::string name = Escape(OneLine(Request.ContentFieldValue("colorname" + no)));
+    const std::string code = CssValue(Request.ContentFieldValue("colorcode" + no));
     if (!name.empty() && !code.empty()) lines.push_back(MakeRecordLine({name, code}));
   }
   const std::string path = AccountFolder() + "usercolor.txt";
@@ -148,7 +148,10 @@ int TWebModule1::DoGadgetSave(const TCommandEntry&) {
     lines.push_back("SIDEMENU" + no + "START");
     std::string text = Request.ContentFieldValue("sidemenu" + no);
     text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    // The box's text is one entry of the list: an empty box, or a text that ends in a line
+    // break, leaves an empty line before its end mark.
     for (auto& line : SplitLines(text)) lines.push_back(std::move(line));
+    if (text.empty() || text.back() == '\r' || text.back() == '\n') lines.emplace_back();
     lines.push_back("SIDEMENU" + no + "END");
   }
   const bool ok = SaveLinesToFile(AccountFolder() + "sidemenu.txt", lines);

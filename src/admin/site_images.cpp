@@ -79,14 +79,11 @@ int TWebModule1::DoSiteImageUpload(const TCommandEntry& e) {
   const std::string base = e.P1;
   const std::string& body = Request.RawBody();
   const TUploadFileinfo info = LocateMultipartFile(body, "uploadimage");
-  if (info.FileName.empty() && info.DataSize == 0) return 0;  // no file chosen
-  const std::string shown = Escape(UploadFileBaseName(info.FileName));
+  // Another type of file and an empty part change nothing and leave no message.
   const std::string ext = PictureExtension(info.FileName);
-  if (ext.empty()) {
-    DesignError = shown + "のアップロードを行いましたが、Jpeg/GIF/PNG 以外の画像です。ファイルは登録されません";
-    return 0;
-  }
-  if (info.DataSize == 0) return 0;
+  if (ext.empty() || info.DataSize == 0) return 0;
+  // The name as the browser sent it (some send the whole client-side path).
+  const std::string shown = Escape(info.FileName);
   const long long limit = Account.UploadSpace ? 0 : Sys.ATTACHMAXSIZE;
   if (limit > 0 && info.DataSize >= limit) {
     DesignError = shown + "のアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません";
@@ -114,16 +111,11 @@ int TWebModule1::DoSiteImageDelete(const TCommandEntry&) {
   const char* base = nullptr;
   for (const auto& t : kTypes)
     if (type == t.Type) base = t.Base;
-  if (!base) {
-    DesignError = "削除する画像の種類が正しくありません";
-    return 0;
-  }
+  // An unknown type or no stored image: nothing to delete, nothing to say.
+  if (!base) return 0;
   const std::string folder = AccountImageFolder();
   const std::string found = FindSiteImage(folder, base);
-  if (found.empty()) {
-    DesignError = "削除する画像がありません";
-    return 0;
-  }
+  if (found.empty()) return 0;
   if (!DeleteFile(folder + found)) {
     DesignError = "画像の削除に失敗しました";
     return 0;

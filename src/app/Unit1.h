@@ -87,7 +87,12 @@ public:
   std::string FormStartNewWindow(const std::string& tail, const std::string& name = "") const;
 
   // ---- login, cookies, view password ----
-  bool CheckLogin() const;                         // cookies against the account
+  bool CheckLogin();                               // cookies against the account, once a request
+  // The one comparison of a login name and password with an account: throttled per account and
+  // client address (app/login_guard.cpp); a failure with something presented is counted.
+  bool CheckCredentials(const TAccountType& account, const std::string& name, const std::string& pass);
+  bool LoginLocked(const TAccountType& account) const;
+  void LoginFailed(const TAccountType& account);
   void LoginFailurePage();
   void AdminFrame(TStringList& page);              // head + navigation column
   std::string ViewPasswordCell() const;
@@ -110,8 +115,9 @@ public:
     TContentRefList Contents;    // public articles, newest first
     TIndexSummary Summary;       // their months and days; the per-category counts are in CategoryList
     mutable std::optional<TLinkURLList> Links;  // url.link, read when first wanted
-    TCommentList NewComments;    // newest comments, limit 10
+    TCommentList NewComments;    // newest comments of public articles, limit 10
     int CalendarYear = 0, CalendarMonth = 0;
+    bool Closed = false;         // behind the view password: the boxes of blog content are empty
   };
   void SideMenuCell(TStringList& page, const TSideMenuInput& in);  // <td class="navicell">...</td>
   void SubColumnCell(TStringList& page);                           // <td class="subcell">...</td>
@@ -138,6 +144,7 @@ public:
   int DoFeed(const TCommandEntry&);                // RSS, RSSL, RSS20, RSSL20, ATOM, ATOML
   int DoTrackBack(const TCommandEntry&);           // TB
   int DoTrackBackView(const TCommandEntry&);       // TV
+  void TrackBackAnswer(bool success);              // the XML answer of a ping
 
   // ---- update ping and feed reader (syndication/) ----
   int DoUpdatePingPage(const TCommandEntry&);      // UP
@@ -154,6 +161,8 @@ public:
   bool SendCommentNotice(const std::string& posterName, const std::string& articleId);
 
   // ---- comment form and posting (render/), picture code (images/) ----
+  int DoPostComment(const TCommandEntry&);         // SM
+  int DoKeyImage(const TCommandEntry&);            // KEYIMAGE
 
   // ---- article editor and moderation (admin/) ----
   int DoUploadPicture(const TCommandEntry&);         // IU
@@ -207,9 +216,18 @@ public:
   int DoJpegAction(const TCommandEntry&);          // JD
   std::string JpegMessage;                         // what JD tells the JM page (red spans)
 
+  // ---- request bounds ----
+  // The largest body a command of this kind can use (the account's upload-space flag lifts the
+  // upload limits up to kLargestBody).
+  long long BodyLimit(TBodyKind kind, bool uploadSpace) const;
+  static constexpr long long kLargestBody = 24LL * 1024 * 1024;
+
 private:
   bool Prepare();
+  bool RefuseLargeBody(bool uploadSpace);
   void WalkCommandChain();
+  std::optional<bool> FLoginChecked;
+  TBodyKind CommandBody = TBodyKind::Form;
 };
 
 std::string TextInput(const std::string& name, const std::string& value);

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr size_t kCheckBytes = 64;           // bytes before the offset that must still match
-constexpr long long kCacheStep = 64 * 1024;  // rewrite access.cnt after this much new log
+constexpr long long kCacheStep = 4 * 1024;   // rewrite access.cnt after this much new log
 
 // Copy(s, from, n) with 1-based positions, cut at the end of s.
 std::string Copy(const std::string& s, size_t from, size_t n) {
@@ -254,7 +254,7 @@ bool CountLog(const std::string& logPath, const std::string& cachePath, TCounts&
       next.Offset = counter.CommittedOffset();
       next.Check = counter.CheckBytes();
       next.Counts = counter.Counted;
-      SaveTextToFile(cachePath, CacheText(next), 1, 0);  // a cache: a busy file is simply skipped
+      SaveDerivedFile(cachePath, CacheText(next));  // made anew when lost or stale: no lock, no sync
     }
     return true;
   }
@@ -267,11 +267,13 @@ void TWebModule1::LogAccess() {
   const std::string folder = AccountFolder();
   if (!DirectoryExists(folder) && !ForceDirectories(folder)) return;
   const TDateTime now = Now();
-  const std::string address = Request.RemoteAddr();
+  // The client's values (at most 1023 bytes each): the agent without its double quotes, the
+  // address and the referrer escaped as the view log escapes them, so no quote ends a field.
+  const std::string address = Escape(Request.RemoteAddr());
   std::string agent = Request.UserAgent();
   agent.erase(std::remove(agent.begin(), agent.end(), '"'), agent.end());
   const std::string line =
-      "\"" + FormatStamp(now) + "\",\"" + address + "\",\"" + agent + "\",\"" + Request.Referer() + "\"";
+      "\"" + FormatStamp(now) + "\",\"" + address + "\",\"" + agent + "\",\"" + Escape(Request.Referer()) + "\"";
 
   if (Css.ACCESSLOGTYPE != 1) {
     AppendLineUnlessFound(folder + "access.log", line);

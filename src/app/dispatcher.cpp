@@ -21,8 +21,9 @@ std::string TWebModule1::SystemErrorText(const std::string& message) const {
 
 void TWebModule1::SystemErrorPage(const std::string& message) { Response.SetContent(SystemErrorText(message)); }
 
-bool TWebModule1::CheckLogin() const {
-  return Account.LoginName == InName && Account.Password == InPass;
+bool TWebModule1::CheckLogin() {
+  if (!FLoginChecked) FLoginChecked = CheckCredentials(Account, InName, InPass);
+  return *FLoginChecked;
 }
 
 void TWebModule1::LoginFailurePage() { SystemErrorPage("ログイン名又はパスワードが間違っています"); }
@@ -43,6 +44,13 @@ bool TWebModule1::Prepare() {
   Command = UpperCase(Request.Word(2));
   Arg3 = Request.Word(3);
   Arg4 = Request.Word(4);
+  // The body is read only once its command is known, and not at all when it is larger than
+  // that command can use.
+  for (const TCommandEntry& e : CommandTable())
+    if (Command == e.Word) {
+      CommandBody = e.Body;
+      break;
+    }
 
   if (!ReadAccountList(Sys.DATAFOLDER, AccountList)) {
     SystemErrorPage("アカウントが未設定です");
@@ -50,11 +58,13 @@ bool TWebModule1::Prepare() {
   }
 
   if (UpperCase(AccountWord) == "LOGIN") {
+    if (RefuseLargeBody(false)) return false;
     const std::string name = Request.ContentFieldValue("loginname");
     const std::string pass = Request.ContentFieldValue("loginpass");
     AccountWord.clear();
+    // Each account of that login name is checked as LG checks (throttled, failures counted).
     for (const auto& a : AccountList) {
-      if (SameText(a.LoginName, name) && a.Password == pass) {
+      if (SameText(a.LoginName, name) && CheckCredentials(a, a.LoginName, pass)) {
         AccountWord = a.Id;
         break;
       }
@@ -68,6 +78,7 @@ bool TWebModule1::Prepare() {
     return false;
   }
   Account = *it;
+  if (RefuseLargeBody(Account.UploadSpace)) return false;
   Css = ReadDesign(AccountFolder(), Sys.SIDEMENUCONTROL);
   ReadTitleFile(AccountFolder(), Account);
   LoadCategoryList(AccountFolder(), CategoryList);
@@ -75,6 +86,38 @@ bool TWebModule1::Prepare() {
   if (!Account.ForwardURL.empty()) {
     Response.Location = Account.ForwardURL;
     return false;
+  }
+  return true;
+}
+
+long long TWebModule1::BodyLimit(TBodyKind kind, bool uploadSpace) const {
+  constexpr long long kKB = 1024, kSlack = 64 * kKB;
+  switch (kind) {
+    case TBodyKind::Upload: {
+      // The largest single upload of the settings (a link banner for the link save, a picture or
+      // file otherwise); a limit of 0 or less means none, as does the upload-space flag.
+      const long long largest = Command == "LD" ? Sys.BANNERMAXSIZE : Sys.ATTACHMAXSIZE;
+      if (uploadSpace || largest <= 0 || largest + kSlack > kLargestBody) return kLargestBody;
+      return largest + kSlack;
+    }
+    case TBodyKind::Jpeg: return 5 * 1024 * kKB + kSlack;
+    case TBodyKind::Ping: return kSlack;
+    case TBodyKind::Form: break;
+  }
+  return 2 * 1024 * kKB;
+}
+
+// Answers a body larger than the command can use, before anything reads it: a ping gets the
+// failure answer, anything else the system error page with status 413.
+bool TWebModule1::RefuseLargeBody(bool uploadSpace) {
+  Request.SetBodyLimit(BodyLimit(CommandBody, uploadSpace));
+  if (!Request.BodyTooLarge()) return false;
+  if (CommandBody == TBodyKind::Ping) {
+    TrackBackAnswer(false);
+  } else {
+    Response.StatusCode = 413;
+    Response.ReasonString = "Request Entity Too Large";
+    SystemErrorPage("送信されたデータが大きすぎます");
   }
   return true;
 }

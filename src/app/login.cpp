@@ -10,6 +10,15 @@ namespace {
 
 constexpr double kDay = 86400.0;
 
+// Whether the body holds a field of that name (an empty value counts).
+bool HasContentField(TCGIRequest& r, const std::string& name) {
+  for (const std::string& f : r.ContentFields()) {
+    const size_t eq = f.find('=');
+    if (SameText(f.substr(0, eq), name)) return true;
+  }
+  return false;
+}
+
 // Each line followed by CR LF.
 std::string PageText(const TStringList& page) {
   std::string text;
@@ -168,13 +177,10 @@ void TWebModule1::AdminFrame(TStringList& page) {
     if ((item.Show == 1 && !Sys.USECUSTOMMENU) || (item.Show == 2 && !Sys.USECUSTOMFOOTER) ||
         (item.Show == 3 && CategoryList.empty()))
       continue;
-    std::string line = FormStart(item.Command);
-    if (std::string(item.Command) == "lg") {
-      const std::string name = InName.empty() ? Request.ContentFieldValue("loginname") : InName;
-      const std::string pass = InPass.empty() ? Request.ContentFieldValue("loginpass") : InPass;
-      line += HiddenInput("loginname", EscapeAttribute(name)) + HiddenInput("loginpass", EscapeAttribute(pass));
-    }
-    page.push_back(line + "<input style=\"" + width + "\" type=\"submit\" value=\"" + item.Label + "\"></form>");
+    // The start page button posts no login fields: LG without them shows the start page to an
+    // owner whose cookies pass (the password is never written into a page).
+    page.push_back(FormStart(item.Command) + "<input style=\"" + width + "\" type=\"submit\" value=\"" + item.Label +
+                   "\"></form>");
   }
   page.push_back(FormStart("qi") + "<input style=\"" + width +
                  "; color:red\" type=\"submit\" value=\"管理ログアウト\"></form>");
@@ -191,16 +197,25 @@ bool TWebModule1::ViewPasswordOK() {
 }
 
 int TWebModule1::DoLogin(const TCommandEntry&) {
+  if (!HasContentField(Request, "loginname") && !HasContentField(Request, "loginpass")) {
+    // The start page of an owner already logged in (the menu's button): the cookies decide and
+    // stay as they are.
+    if (!CheckLogin()) {
+      LoginFailurePage();
+      return 0;
+    }
+    StartPage(*this);
+    return 1;
+  }
   const std::string name = Request.ContentFieldValue("loginname");
   const std::string pass = Request.ContentFieldValue("loginpass");
   const double expires = static_cast<double>(time(nullptr)) + 365 * kDay;
   LoginCookie(Response, "INNAME", name, expires);
   LoginCookie(Response, "INPASS", pass, expires);
-  if (Account.LoginName != name || Account.Password != pass) {
+  if (!CheckCredentials(Account, name, pass)) {
     LoginFailurePage();
     return 0;
   }
-  // The browser holds the new cookies from now on: the start page's own login form carries them.
   InName = name;
   InPass = pass;
   StartPage(*this);

@@ -113,7 +113,6 @@ TCGIRequest::TCGIRequest(int argc, char** argv, FILE* in) : FIn(in) {
     }
   }
   FContentLength = ParseLength(Variable("HTTP_CONTENT_LENGTH"));
-  if (FContentLength > 0) ReadRest();
 }
 
 std::string TCGIRequest::Variable(const std::string& name) const {
@@ -161,9 +160,13 @@ const std::string& TCGIRequest::Word(int n) const {
   return FWords[n - 1];
 }
 
-// Reads what is missing of the announced body; stops at end of input or on an error.
+// Reads the announced body once; stops at end of input or on an error. A body longer than the
+// command can use is not read at all.
 void TCGIRequest::ReadRest() {
-  if (!FIn || FContentLength <= 0) return;
+  if (FBodyRead) return;
+  FBodyRead = true;
+  if (!FIn || FContentLength <= 0 || BodyTooLarge()) return;
+  FContent.reserve(static_cast<size_t>(std::min<long long>(FContentLength, 1 << 20)));
   char buf[65536];
   while (static_cast<long long>(FContent.size()) < FContentLength) {
     size_t want = static_cast<size_t>(
@@ -172,22 +175,67 @@ void TCGIRequest::ReadRest() {
     if (got == 0) break;
     FContent.append(buf, got);
   }
+  FConsumed = static_cast<long long>(FContent.size());
 }
 
-const std::vector<std::string>& TCGIRequest::ContentFields() {
-  if (FContentParsed) return FContentFields;
-  FContentParsed = true;
-  ReadRest();
-  const std::string& s = FContent;
+void TCGIRequest::DrainBody() {
+  if (!FIn || FContentLength <= 0) return;
+  char buf[65536];
+  while (FConsumed < FContentLength) {
+    const size_t want = static_cast<size_t>(std::min<long long>(sizeof buf, FContentLength - FConsumed));
+    const size_t got = fread(buf, 1, want, FIn);
+    if (got == 0) break;
+    FConsumed += static_cast<long long>(got);
+  }
+}
+
+namespace {
+
+// Calls f(start, size) for each non-empty field of a url-encoded body: split at "&", except
+// inside a double-quoted stretch; stops when f returns false.
+template <class F>
+void ForEachBodyField(const std::string& s, F&& f) {
   size_t start = 0;
   bool quoted = false;
   for (size_t i = 0; i <= s.size(); ++i) {
     if (i < s.size() && s[i] == '"') quoted = !quoted;
     if (i == s.size() || (s[i] == '&' && !quoted)) {
-      if (i > start) FContentFields.push_back(URLDecode(s.substr(start, i - start)));
+      if (i > start && !f(start, i - start)) return;
       start = i + 1;
     }
   }
+}
+
+// The decoded byte at s[i] and the width of its encoding.
+unsigned char DecodedAt(const std::string& s, size_t i, size_t end, size_t& width) {
+  width = 1;
+  const char c = s[i];
+  if (c == '+') return ' ';
+  if (c != '%') return static_cast<unsigned char>(c);
+  if (i + 1 < end && s[i + 1] == '%') {
+    width = 2;
+    return '%';
+  }
+  if (i + 2 < end) {
+    const int a = HexValue(static_cast<unsigned char>(s[i + 1])), b = HexValue(static_cast<unsigned char>(s[i + 2]));
+    if (a >= 0 && b >= 0) {
+      width = 3;
+      return static_cast<unsigned char>(a * 16 + b);
+    }
+  }
+  return '%';
+}
+
+}  // namespace
+
+const std::vector<std::string>& TCGIRequest::ContentFields() {
+  if (FContentParsed) return FContentFields;
+  FContentParsed = true;
+  ReadRest();
+  ForEachBodyField(FContent, [&](size_t start, size_t n) {
+    FContentFields.push_back(URLDecode(FContent.substr(start, n)));
+    return true;
+  });
   return FContentFields;
 }
 
@@ -207,7 +255,28 @@ const std::vector<std::string>& TCGIRequest::CookieFields() {
 }
 
 std::string TCGIRequest::ContentFieldValue(const std::string& name) {
-  return FieldValue(ContentFields(), name);
+  ReadRest();
+  std::string value;
+  ForEachBodyField(FContent, [&](size_t start, size_t n) {
+    // The decoded field is "name=value" or a name alone: compare its name part as decoded.
+    const size_t end = start + n;
+    size_t i = start, k = 0, w;
+    bool same = true;
+    unsigned char c = 0;
+    for (; i < end; i += w) {
+      c = DecodedAt(FContent, i, end, w);
+      if (c == '=') break;
+      if (k >= name.size() || AsciiUpper(c) != AsciiUpper(static_cast<unsigned char>(name[k]))) {
+        same = false;
+        break;
+      }
+      ++k;
+    }
+    if (!same || k != name.size()) return true;
+    if (i < end) value = URLDecode(FContent.substr(i + w, end - i - w));
+    return false;
+  });
+  return value;
 }
 
 std::string TCGIRequest::CookieFieldValue(const std::string& name) {

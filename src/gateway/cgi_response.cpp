@@ -87,7 +87,9 @@ std::string TCGIResponse::CustomHeader(const std::string& name) const {
   return "";
 }
 
-std::string TCGIResponse::Build() const {
+std::string TCGIResponse::Build() const { return HeaderBlock() + (FHasStream ? FStream : FContent); }
+
+std::string TCGIResponse::HeaderBlock() const {
   const std::string& body = FHasStream ? FStream : FContent;
   std::string out;
   if (!FProtocol.empty()) {
@@ -115,19 +117,22 @@ std::string TCGIResponse::Build() const {
     if (!FContent.empty() || FHasStream) AddLine(out, "Content-Length", std::to_string(body.size()));
     out += "Content:\r\n\r\n";
   }
-  out += body;
   return out;
 }
 
 void TCGIResponse::Send(FILE* out) {
   if (FSent) return;
   FSent = true;
-  std::string bytes = Build();
-  size_t done = 0;
-  while (done < bytes.size()) {
-    size_t n = fwrite(bytes.data() + done, 1, bytes.size() - done, out);
-    if (n == 0) break;
-    done += n;
+  // The header block and the body as they are, without a copy of the body.
+  const std::string head = HeaderBlock();
+  const std::string& body = FHasStream ? FStream : FContent;
+  for (const std::string* part : {&head, &body}) {
+    size_t done = 0;
+    while (done < part->size()) {
+      const size_t n = fwrite(part->data() + done, 1, part->size() - done, out);
+      if (n == 0) break;
+      done += n;
+    }
   }
   fflush(out);
   FStream.clear();

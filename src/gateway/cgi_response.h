@@ -37,6 +37,7 @@ public:
 
   // The complete bytes: header block (when the request has a protocol) and body.
   std::string Build() const;
+  std::string HeaderBlock() const;  // the header lines and "Content:" (empty without a protocol)
   void Send(FILE* out);   // once; later calls do nothing
   bool Sent() const { return FSent; }
 

@@ -88,8 +88,9 @@ const TChoice kRotations[] = {{"none", "しない"}, {"right", "右に90度"}, {
 const TChoice kColors[] = {{"none", "しない"}, {"sepia", "セピア"}, {"mono", "モノクロ"}, {"nega", "ネガポジ反転"}};
 const TChoice kSharpness[] = {{"0", "しない"}, {"10", "弱く"}, {"25", "普通"}, {"50", "強く"}};
 const TChoice kMosaics[] = {{"0", "しない"}, {"1", "弱く"}, {"3", "普通"}, {"5", "強く"}};
-const TChoice kSteps[] = {{"-50", "－非常に強く"}, {"-25", "－強く"}, {"-10", "－普通"}, {"-5", "－弱く"}, {"0", "しない"},
-                          {"5", "＋弱く"},        {"10", "＋普通"},  {"25", "＋強く"},   {"50", "＋非常に強く"}};
+// "しない" leads, then the steps from the strongest darkening to the strongest brightening.
+const TChoice kSteps[] = {{"0", "しない"},  {"-50", "－非常に強く"}, {"-25", "－強く"}, {"-10", "－普通"}, {"-5", "－弱く"},
+                          {"5", "＋弱く"}, {"10", "＋普通"},        {"25", "＋強く"},  {"50", "＋非常に強く"}};
 
 // Radio buttons; the posted value (without regard to case) is checked, else the first.
 template <size_t N>

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "render/article_body.h"
+#include "render/comment_post.h"
 #include "render/page_parts.h"
 #include "render/templates.h"
 #include "store/file_access.h"
@@ -97,23 +98,23 @@ public:
         s, "<LOG>", "<div class=\"logcontent\" id=\"log" + std::to_string(position) + "\">" + body + "</div>");
   }
 
+  // The ping counts of a page's articles, looked up together when the template shows them.
+  void CountTrackBacks(const std::vector<std::string>& ids) {
+    if (!M.Css.USETRACKBACK || PosText("<TRACKBACK", Template) == std::string::npos) return;
+    const std::vector<int> counts = CountArticleTrackBacks(M.AccountFolder(), ids);
+    for (size_t i = 0; i < ids.size(); ++i) TrackBackCounts[ids[i]] = counts[i];
+  }
+
 private:
-  // Trackbacks per article: a list page reads trackback.txt once for all its articles.
   int TrackBacks(const std::string& id) {
-    if (!TrackBacksRead) {
-      TrackBacksRead = true;
-      TTrackBackList list;
-      LoadTrackBackList(M.AccountFolder(), Kind == TArticlePage::List ? "" : id, list);
-      for (const TTrackBack& t : list) ++TrackBackCounts[t.logid];
-    }
-    const auto it = TrackBackCounts.find(id);
-    return it == TrackBackCounts.end() ? 0 : it->second;
+    auto it = TrackBackCounts.find(id);
+    if (it == TrackBackCounts.end()) it = TrackBackCounts.emplace(id, CountArticleTrackBacks(M.AccountFolder(), {id})[0]).first;
+    return it->second;
   }
 
   TWebModule1& M;
   TArticlePage Kind;
   std::string Template;
-  bool TrackBacksRead = false;
   std::unordered_map<std::string, int> TrackBackCounts;
 };
 
@@ -153,6 +154,7 @@ void RenderArticleList(TWebModule1& m, TStringList& page, const std::vector<cons
   std::vector<std::string> ids;
   for (size_t i = start; i < end; ++i) ids.emplace_back(list[i]->id());
   const std::vector<int> comments = CountArticleComments(m.AccountFolder(), ids, false);
+  draw.CountTrackBacks(ids);
   size_t last = start;
   int count = 0;
   for (size_t i = start; i < end; ++i) {
@@ -297,8 +299,8 @@ void ArticleCell(TWebModule1& m, TStringList& page, const TContentIndex& content
   if (kind == TArticlePage::Single && m.Css.USECOMMENT) {
     page.push_back("<div align=\"center\">記事へのコメント</div><br>");
     CommentList(m, page, comments);
-    if (!CommentsOpen(m.Css, content))
-      page.push_back("<span style=\"color:red\">コメントできる期限を越えています</span>");
+    if (CommentsOpen(m.Css, content)) CommentForm(m, page, content);
+    else page.push_back("<span style=\"color:red\">コメントできる期限を越えています</span>");
   }
   page.push_back("</td>");
 }

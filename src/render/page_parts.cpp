@@ -127,19 +127,18 @@ void LoginHeader(TWebModule1& m, TStringList& page) {
   if (FileExists(hedPath) && LoadLinesFromFile(hedPath, hed)) {
     for (std::string line : hed) {
       line = ReplaceAll(line, "<COOKIEID>", EscapeAttribute(m.InName));
-      line = ReplaceAll(line, "<COOKIEPASS>", EscapeAttribute(m.InPass));
+      line = ReplaceAll(line, "<COOKIEPASS>", "");  // the password is never written into a page
       line = ReplaceAll(line, "<BLOGID>", m.Account.Id);
       page.push_back(line);
     }
     return;
   }
+  // The login name may be filled in; the password field always starts empty.
   const std::string name = m.InName.empty() ? m.Request.ContentFieldValue("loginname") : m.InName;
-  const std::string pass = m.InPass.empty() ? m.Request.ContentFieldValue("loginpass") : m.InPass;
   page.push_back("<div style=\"width:100%; text-align:right; background:" + m.Css.BACKGROUND +
                  "; color:" + m.Css.MENULOGCOLOR + "\">" + m.FormStart("lg") + "ログイン名" +
                  "<input class=\"loginform\" type=\"text\" name=\"loginname\" value=\"" + EscapeAttribute(name) +
-                 "\">" + "パスワード" + "<input class=\"loginform\" type=\"password\" name=\"loginpass\" value=\"" +
-                 EscapeAttribute(pass) + "\"><input class=\"loginbutton\" type=\"submit\" value=\"" + "管理ログイン" +
+                 "\">" + "パスワード" + "<input class=\"loginform\" type=\"password\" name=\"loginpass\" value=\"\"><input class=\"loginbutton\" type=\"submit\" value=\"" + "管理ログイン" +
                  "\"></form>");
   page.push_back("</div>");
 }

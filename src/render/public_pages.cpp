@@ -1,6 +1,7 @@
 // The public pages of a blog: the article lists, the photo album, the link page, the single
 // article, the printable article and the owner's preview.
 #include <algorithm>
+#include <unordered_map>
 
 #include "app/Unit1.h"
 #include "render/article_view.h"
@@ -14,9 +15,37 @@ using TSideMenuInput = TWebModule1::TSideMenuInput;
 
 // What the side menu shows: the articles with their per-category counts and the newest
 // comments. The preview shows hidden articles and those of hidden categories too.
+// A public article: visible and of a shown category.
+bool FindPublicContent(const TWebModule1& m, const std::string& id, TContentIndex& c) {
+  if (!IsArticleId(id) || !FindContent(m.AccountFolder(), id, c) || !c.visible) return false;
+  const TCategoryData* k = FindCategory(m.CategoryList, c.category);
+  return !k || k->visible;
+}
+
+// Without the view password nothing of the blog's content is loaded: the boxes that show it
+// are drawn empty.
 void LoadSideMenuInput(TWebModule1& m, TSideMenuInput& in, bool withHidden, bool archiveMonth) {
-  LoadContentRefs(m.AccountFolder(), withHidden, withHidden, in.Contents, m.CategoryList, &in.Summary);
-  LoadCommentList(m.AccountFolder(), "", false, in.NewComments, 10);
+  in.Closed = !withHidden && !m.ViewPasswordOK();
+  if (!in.Closed) {
+    LoadContentRefs(m.AccountFolder(), withHidden, withHidden, in.Contents, m.CategoryList, &in.Summary);
+    // The newest comments of articles the page may show: a hidden article's comments would
+    // push older public ones out of the box.
+    // Commented articles are mostly recent: the newest entries of the list, which the page reads
+    // anyway, answer first; an older one is looked up in the index.
+    std::unordered_map<std::string, bool> shown;
+    LoadCommentList(m.AccountFolder(), "", false, in.NewComments, 10, [&](const std::string& id) {
+      auto it = shown.find(id);
+      if (it == shown.end()) {
+        bool found = false;
+        for (size_t i = 0; i < 64 && !found && in.Contents.Has(i); ++i) found = in.Contents[i].id() == id;
+        TContentIndex c;
+        if (!found && !in.Contents.Has(64)) found = false;  // the whole list was seen
+        else if (!found) found = withHidden ? IsArticleId(id) && FindContent(m.AccountFolder(), id, c) : FindPublicContent(m, id, c);
+        it = shown.emplace(id, found).first;
+      }
+      return it->second;
+    });
+  }
   if (archiveMonth) {
     CalendarMonthOf(m.Arg3, in.CalendarYear, in.CalendarMonth);
   } else {
@@ -87,13 +116,6 @@ bool FindIn(const TContentRefList& list, const std::string& id, TContentIndex& c
   return false;
 }
 
-// A public article: visible and of a shown category.
-bool FindPublicContent(const TWebModule1& m, const std::string& id, TContentIndex& c) {
-  if (!IsArticleId(id) || !FindContent(m.AccountFolder(), id, c) || !c.visible) return false;
-  const TCategoryData* k = FindCategory(m.CategoryList, c.category);
-  return !k || k->visible;
-}
-
 }  // namespace
 
 int TWebModule1::DoArticleList(const TCommandEntry&) {
@@ -147,11 +169,12 @@ int TWebModule1::DoLinkList(const TCommandEntry&) {
 }
 
 int TWebModule1::DoSingleArticle(const TCommandEntry&) {
+  if (Response.Sent()) return 0;  // a comment post has answered already
   TSideMenuInput in;
   LoadSideMenuInput(*this, in, false, false);
   TContentIndex content;
-  const bool found = FindIn(in.Contents, Arg3, content);
-  const bool open = ViewPasswordOK();
+  const bool open = !in.Closed;
+  const bool found = open ? FindIn(in.Contents, Arg3, content) : FindPublicContent(*this, Arg3, content);
 
   TStringList page;
   DocumentStart(page);

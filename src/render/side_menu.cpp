@@ -132,7 +132,7 @@ public:
   std::string Process(const std::string& text) {
     TMenuLine line(text);
     line.ReplaceExact("<COOKIEID>", Escape(M.InName));
-    line.ReplaceExact("<COOKIEPASS>", Escape(M.InPass));
+    line.ReplaceExact("<COOKIEPASS>", "");  // the password is never written into a page
     if (line.Has("<RSSMARK>")) line.Replace("<RSSMARK>", FeedMark(0));
     if (line.Has("<RSSMARK20>")) line.Replace("<RSSMARK20>", FeedMark(1));
     if (line.Has("<ATOMMARK>")) line.Replace("<ATOMMARK>", FeedMark(2));
@@ -201,6 +201,7 @@ private:
   }
 
   std::string MonthBox() {
+    if (In.Closed) return "";
     const TStringList months = In.Summary.Months();
     if (months.empty()) return "記事はありません<br>";
     TStringList lines = {
@@ -224,6 +225,7 @@ private:
   }
 
   std::string CategoryBox() {
+    if (In.Closed) return "";
     if (M.CategoryList.empty()) return "カテゴリはありません<br>";
     static const struct {
       const char *Version, *Command, *Image, *Alt;
@@ -252,6 +254,7 @@ private:
   }
 
   std::string NewContentBox() {
+    if (In.Closed) return "";
     TStringList lines;
     int count = 0;
     for (const auto& c : In.Contents) {
@@ -267,6 +270,7 @@ private:
   // Grouped by article in the order of each article's newest comment. A comment whose article
   // is not among the public articles is left out: its subject is not to be shown.
   std::string NewCommentBox() {
+    if (In.Closed) return "";
     std::vector<std::string> order;
     std::unordered_map<std::string, std::vector<const TCommentIndex*>> groups;
     for (const auto& c : In.NewComments) {
@@ -292,6 +296,7 @@ private:
   }
 
   std::string LinkBox() {
+    if (In.Closed) return "";
     TStringList lines;
     for (const auto& l : LinksOf(M, In))
       lines.push_back(Marks.Link + "<a href=\"" + l.url + "\" target=\"_blank\">" + l.title + "</a><br>");
@@ -334,7 +339,7 @@ private:
     TPhoto& p = FPhotos[random ? 1 : 0];
     if (!p.Chosen) {
       p.Chosen = true;
-      p.Found = M.ChoosePhoto(random, p.Content, p.URL);
+      p.Found = !In.Closed && M.ChoosePhoto(random, p.Content, p.URL);
     }
     line.Replace(subject, p.Found ? p.Content.title : "");
     line.Replace(date, p.Found ? p.Content.date : "");
@@ -351,6 +356,8 @@ private:
   std::map<std::string, std::string> FCalendars;
   TPhoto FPhotos[2];
 };
+
+}  // namespace
 
 // The box texts of sidemenu.txt: box n is the lines between "SIDEMENU<n>START" and the first
 // "SIDEMENU<n>END" after it (whole lines, blanks around and letter case ignored). A start
@@ -381,8 +388,6 @@ void ReadSideMenuBlocks(const TStringList& lines, std::vector<std::optional<std:
     }
   }
 }
-
-}  // namespace
 
 void TWebModule1::SideMenuCell(TStringList& page, const TSideMenuInput& in) {
   page.push_back("<td class=\"navicell\">");

@@ -31,80 +31,6 @@ const char kTrackBackFile[] = "trackback.txt";
 
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
-// ---------------------------------------------------------------------------------------------
-// Reading under the shared lock (the file access rule: 101 tries, 500 ms apart; the pause polls
-// in short steps so a lock released early is taken at once).
-
-bool LockShared(int fd) {
-  for (int t = 0; t < kFileTries; ++t) {
-    if (flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (t + 1 == kFileTries) break;
-    for (int waited = 0, step = 1; waited < kFilePauseMs;) {
-      const int ms = std::min(step, kFilePauseMs - waited);
-      usleep(static_cast<useconds_t>(ms) * 1000);
-      waited += ms;
-      if (flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
-      step = std::min(step * 2, 16);
-    }
-  }
-  return false;
-}
-
-// An open, share-locked data file; closed (and unlocked) on destruction.
-class TLockedFile {
-public:
-  TLockedFile() = default;
-  TLockedFile(const TLockedFile&) = delete;
-  TLockedFile& operator=(const TLockedFile&) = delete;
-  ~TLockedFile() {
-    if (FFd >= 0) ::close(FFd);
-  }
-
-  // False when the file is missing or the lock could not be had.
-  bool Open(const std::string& path) {
-    for (int round = 0; round < 1000; ++round) {
-      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) return false;
-      if (!LockShared(fd)) {
-        ::close(fd);
-        return false;
-      }
-      struct stat named {};
-      if (fstat(fd, &FStat) == 0 && stat(path.c_str(), &named) == 0 && named.st_dev == FStat.st_dev &&
-          named.st_ino == FStat.st_ino) {
-        FFd = fd;
-        return true;
-      }
-      ::close(fd);  // replaced or removed while we waited: take what the path names now
-    }
-    return false;
-  }
-
-  int Fd() const { return FFd; }
-  const struct stat& Stat() const { return FStat; }
-
-  bool ReadAll(std::string& out) const {
-    // Straight into the string: the size is known and no writer can change it under our lock.
-    out.resize(FStat.st_size > 0 ? static_cast<size_t>(FStat.st_size) : 0);
-    size_t got = 0;
-    for (;;) {
-      if (got == out.size()) out.resize(got + 65536);
-      const ssize_t n = ::pread(FFd, out.data() + got, out.size() - got, static_cast<off_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        out.resize(got);
-        return n == 0;
-      }
-      got += static_cast<size_t>(n);
-    }
-  }
-
-private:
-  int FFd = -1;
-  struct stat FStat {};
-};
-
 // Lines of an open file from the last to the first, read in blocks from the end. Empty lines
 // are passed over (no reader accepts a line without fields).
 class TBackwardLines {
@@ -226,30 +152,56 @@ bool IsCommentCount(int n) { return n >= 6 && n <= 8; }
 bool IsHiddenComment(const TCSVList& c) { return c.Count() >= 7 && c.Item(6) == "1"; }
 
 // ---------------------------------------------------------------------------------------------
-// comment.idx: where each article's lines lie in comment.txt, so a page that wants a few
-// articles' comments reads just those lines, however long the file. It is derived from
-// comment.txt, trusted only while that file is the one it was made from (device, inode, size,
-// modification time), and made anew by the first reader that finds it stale.
+// comment.idx and trackback.idx: where each article's lines lie in comment.txt and
+// trackback.txt, so a page that wants a few articles' comments or pings reads just those lines,
+// however long the file. Each is derived from its file, trusted only while that file is the one
+// it was made from (device, inode, size, modification time), and made anew by the first reader
+// that finds it stale.
 //
-// A header of kIndexHead bytes: "VCIX1 dev ino size sec nsec articles lines", blank-padded,
+// A header of kIndexHead bytes: "<magic> dev ino size sec nsec articles lines", blank-padded,
 // "\n". Then one record of kRecord bytes per article, sorted by id: the id, the numbers of
-// shown and of all comments (7 hex digits each), the place of its first offset (9 hex digits),
+// shown and of all lines (7 hex digits each), the place of its first offset (9 hex digits),
 // "\n". Then the byte offsets of the articles' lines (15 hex digits and "\n" each), article by
-// article, each article's in file order. Only lines that the readers take (6 to 8 fields) of
-// article ids are listed.
+// article, each article's in file order. Only lines that the readers take, of article ids, are
+// listed.
 
-const char kIndexFile[] = "comment.idx";
 constexpr size_t kIndexHead = 128, kRecord = 64, kOffset = 16;
+
+// Which lines of a file an index lists: Classify gives the article id of a line the readers
+// take and whether it is shown; false for any other line.
+struct TIndexKind {
+  const char* Source;
+  const char* File;
+  const char* Magic;
+  bool (*Classify)(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown);
+};
+
+bool ClassifyComment(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown) {
+  c.SetLine(std::string(b, n));
+  if (!IsCommentCount(c.Count()) || !IsArticleId(c.Item(1))) return false;
+  id = c.Item(1);
+  shown = !IsHiddenComment(c);
+  return true;
+}
+
+bool ClassifyTrackBack(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown);
+
+const TIndexKind kCommentIndex = {"comment.txt", "comment.idx", "VCIX1", ClassifyComment};
+const TIndexKind kTrackBackIndex = {"trackback.txt", "trackback.idx", "VTIX1", ClassifyTrackBack};
 
 struct TIndexRecord {
   int shown = 0, all = 0;
   long long first = 0;
 };
 
-std::string IndexHeader(const struct stat& st, size_t articles, size_t lines) {
-  std::string h = "VCIX1 " + std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
-                  std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
-                  std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(articles) + " " + std::to_string(lines);
+std::string IndexStamp(const char* magic, const struct stat& st) {
+  return std::string(magic) + " " + std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+         std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + " " +
+         std::to_string(st.st_mtim.tv_nsec);
+}
+
+std::string IndexHeader(const char* magic, const struct stat& st, size_t articles, size_t lines) {
+  std::string h = IndexStamp(magic, st) + " " + std::to_string(articles) + " " + std::to_string(lines);
   h.resize(kIndexHead - 1, ' ');
   return h + "\n";
 }
@@ -271,58 +223,67 @@ bool ParseHex(const char* p, int width, long long& v) {
   return true;
 }
 
-// Builds comment.idx from the locked comment.txt.
-bool BuildCommentIndex(const std::string& accountFolder, const TLockedFile& file) {
+// Builds the index of the locked file, read in blocks.
+bool BuildLineIndex(const std::string& accountFolder, const TLockedFile& file, const TIndexKind& kind) {
   struct TArticle {
     int shown = 0;
     std::vector<long long> offsets;
   };
   std::unordered_map<std::string, TArticle> articles;
   TCSVList c;
+  std::string id;
+  bool shown;
   ForEachLineOf(file, [&](off_t at, const char* b, size_t n) {
-    c.SetLine(std::string(b, n));
-    if (!IsCommentCount(c.Count()) || !IsArticleId(c.Item(1))) return;
-    TArticle& a = articles[c.Item(1)];
+    if (!kind.Classify(b, n, c, id, shown)) return;
+    TArticle& a = articles[id];
     a.offsets.push_back(at);
-    if (!IsHiddenComment(c)) ++a.shown;
+    if (shown) ++a.shown;
   });
   std::vector<std::pair<const std::string*, const TArticle*>> sorted;
   size_t lines = 0;
-  for (const auto& [id, a] : articles) {
-    sorted.emplace_back(&id, &a);
+  for (const auto& [key, a] : articles) {
+    sorted.emplace_back(&key, &a);
     lines += a.offsets.size();
   }
   std::sort(sorted.begin(), sorted.end(), [](const auto& x, const auto& y) { return *x.first < *y.first; });
-  std::string out = IndexHeader(file.Stat(), sorted.size(), lines);
+  std::string out = IndexHeader(kind.Magic, file.Stat(), sorted.size(), lines);
   out.reserve(kIndexHead + sorted.size() * kRecord + lines * kOffset);
   long long first = 0;
-  for (const auto& [id, a] : sorted) {
-    out += *id + Hex(static_cast<unsigned>(a->shown), 7) + Hex(a->offsets.size(), 7) + Hex(first, 9) + "\n";
+  for (const auto& [key, a] : sorted) {
+    out += *key + Hex(static_cast<unsigned>(a->shown), 7) + Hex(a->offsets.size(), 7) + Hex(first, 9) + "\n";
     first += static_cast<long long>(a->offsets.size());
   }
   for (const auto& entry : sorted)
     for (long long at : entry.second->offsets) out += Hex(static_cast<unsigned long long>(at), 15) + "\n";
-  return SaveDerivedFile(accountFolder + kIndexFile, out);
+  return SaveDerivedFile(accountFolder + kind.File, out);
 }
 
-// comment.idx opened for the locked comment.txt; made anew when it is missing or stale.
-class TCommentLineIndex {
+// The index opened for its locked file; made anew when it is missing or stale.
+class TLineIndex {
 public:
-  ~TCommentLineIndex() {
+  explicit TLineIndex(const TIndexKind& kind) : Kind(kind) {}
+  ~TLineIndex() {
     if (FFd >= 0) ::close(FFd);
   }
-  // False when no index can be had (the folder cannot be written): the caller scans.
-  bool Open(const std::string& accountFolder, const TLockedFile& comments) {
+  // False when no index can be had (the folder cannot be written, or the file changed within
+  // the last moments): the caller scans.
+  bool Open(const std::string& accountFolder, const TLockedFile& source) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (OpenFresh(accountFolder + kIndexFile, comments.Stat())) return true;
-      const struct stat& st = comments.Stat();
+      if (OpenFresh(accountFolder + Kind.File, source.Stat())) return true;
+      const struct stat& st = source.Stat();
       if (attempt > 0 || TooFreshToDerive(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec) ||
-          !BuildCommentIndex(accountFolder, comments))
+          !BuildLineIndex(accountFolder, source, Kind))
         return false;
     }
     return false;
   }
-  // The record of an article; false when it has no comment line.
+  // The index when it names the file as a plain stat of it finds it now (no lock is taken: the
+  // counts are those of that moment); false otherwise.
+  bool OpenIfFresh(const std::string& accountFolder) {
+    struct stat st {};
+    return ::stat((accountFolder + Kind.Source).c_str(), &st) == 0 && OpenFresh(accountFolder + Kind.File, st);
+  }
+  // The record of an article; false when it has no line.
   bool Find(const std::string& id, TIndexRecord& r) const {
     if (!IsArticleId(id)) return false;
     long long lo = 0, hi = FArticles;
@@ -344,10 +305,11 @@ public:
     }
     return false;
   }
-  // The offsets of an article's lines in comment.txt, in file order.
+  // The offsets of an article's lines in the file, in file order.
   bool Offsets(const TIndexRecord& r, std::vector<long long>& out) const {
     out.clear();
     if (r.all <= 0) return true;
+    if (r.first < 0 || r.first + r.all > FLines) return false;
     std::string bytes(static_cast<size_t>(r.all) * kOffset, '\0');
     const off_t at = static_cast<off_t>(kIndexHead + FArticles * kRecord + r.first * kOffset);
     if (!ReadAt(FFd, bytes.data(), bytes.size(), at)) return false;
@@ -367,24 +329,25 @@ private:
     char head[kIndexHead];
     if (!ReadAt(FFd, head, kIndexHead, 0)) return false;
     const std::string h(head, kIndexHead);
-    const std::string want = IndexHeader(st, 0, 0);
     // The stamp part must match; the counts follow it.
-    const size_t stampEnd = want.find(" 0 0");
-    if (h.compare(0, stampEnd, want, 0, stampEnd) != 0) return false;
+    const std::string stamp = IndexStamp(Kind.Magic, st) + " ";
+    if (h.compare(0, stamp.size(), stamp) != 0) return false;
     unsigned long long articles = 0, lines = 0;
-    if (sscanf(h.c_str() + stampEnd, " %llu %llu", &articles, &lines) != 2) return false;
+    if (sscanf(h.c_str() + stamp.size(), "%llu %llu", &articles, &lines) != 2) return false;
     struct stat own {};
-    if (::fstat(FFd, &own) != 0 ||
+    if (articles > (1ULL << 32) || lines > (1ULL << 40) || ::fstat(FFd, &own) != 0 ||
         static_cast<unsigned long long>(own.st_size) != kIndexHead + articles * kRecord + lines * kOffset)
       return false;
     FArticles = static_cast<long long>(articles);
+    FLines = static_cast<long long>(lines);
     return true;
   }
+  const TIndexKind& Kind;
   int FFd = -1;
-  long long FArticles = 0;
+  long long FArticles = 0, FLines = 0;
 };
 
-// The line of comment.txt that starts at `at` (without its break).
+// The line of a file that starts at `at` (without its break).
 bool ReadLineAt(const TLockedFile& file, long long at, std::string& line) {
   line.clear();
   char block[512];
@@ -457,11 +420,11 @@ template <class F>
 void WalkComments(const std::string& accountFolder, const std::string& articleId, bool wantFew, F&& f) {
   const std::string path = accountFolder + kCommentFile;
   TLockedFile file;
-  if (!file.Open(path)) return;
+  if (!file.Open(path, TOpen::Read)) return;
   if (!articleId.empty()) {
     // An article's lines: through comment.idx, or a scan that keeps only its lines.
     std::vector<long long> offsets;
-    TCommentLineIndex index;
+    TLineIndex index(kCommentIndex);
     TIndexRecord r;
     if (IsArticleId(articleId) && index.Open(accountFolder, file)) {
       if (!index.Find(articleId, r) || !index.Offsets(r, offsets)) return;
@@ -525,6 +488,73 @@ bool PlainId(const std::string& id) {
          });
 }
 
+// The writers' form of a trackback line in valid UTF-8: eight quoted fields with no quote inside
+// (the receiver removes them), as `"f0","f1",...,"f7"`. Its fields are where the quotes say, and
+// the same as the reader finds after the conversion (which makes no quote, comma or blank and
+// leaves no half character). False for any other line.
+bool PlainTrackBackFields(const char* b, size_t n, std::string_view (&f)[8]) {
+  if (n < 2 || b[0] != '"' || b[n - 1] != '"') return false;
+  size_t at = 1;
+  for (int i = 0; i < 8; ++i) {
+    const char* q = static_cast<const char*>(memchr(b + at, '"', n - at));
+    if (!q) return false;
+    const size_t end = static_cast<size_t>(q - b);
+    f[i] = std::string_view(b + at, end - at);
+    if (i == 7) {
+      if (end != n - 1) return false;
+    } else if (end + 3 > n || b[end + 1] != ',' || b[end + 2] != '"') {
+      return false;
+    }
+    at = end + 3;
+  }
+  return IsValidUtf8(std::string(b, n));
+}
+
+bool ClassifyTrackBack(const char* b, size_t n, TCSVList& c, std::string& id, bool& shown) {
+  std::string_view f[8];
+  if (PlainTrackBackFields(b, n, f)) {
+    id.assign(f[3]);
+    shown = f[0] == "1";
+  } else {
+    c.SetLine(DecodeTrackBackLine(std::string(b, n)));
+    if (c.Count() != 8) return false;
+    id = c.Item(3);
+    shown = c.Item(0) == "1";
+  }
+  return IsArticleId(id);
+}
+
+// A trackback record from its line; false for a line that the readers do not take.
+bool ReadTrackBack(const std::string& raw, TCSVList& c, TTrackBack& t) {
+  c.SetLine(DecodeTrackBackLine(raw));
+  if (c.Count() != 8) return false;
+  t.visible = c.Item(0) == "1";
+  t.date = c.Item(1);
+  t.id = c.Item(2);
+  t.logid = c.Item(3);
+  t.blogname = c.Item(4);
+  t.title = c.Item(5);
+  t.excerpt = c.Item(6);
+  t.url = c.Item(7);
+  return true;
+}
+
+// Appends one record line (CR LF added) under the lock. A last line without its break (a hand
+// edit) would swallow the new one: a new line is started then. Every writer ends its line with
+// CR LF, so a break seen here stays; at worst, when two writers race to mend the same file, one
+// empty line results, which no reader counts.
+bool AppendRecordLine(const std::string& path, std::string one) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st {};
+    char last = '\n';
+    if (fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && !IsBreak(last))
+      one.insert(0, "\r\n");
+    ::close(fd);
+  }
+  return AppendLineToFile(path, one);
+}
+
 // Removes the trackback line nearest the end whose id is trackbackId (and whose article is
 // articleId when one is given); receivedDate gets its receiving time.
 bool RemoveTrackBack(const std::string& accountFolder, const std::string& trackbackId, const std::string* articleId,
@@ -556,6 +586,11 @@ bool RemoveTrackBack(const std::string& accountFolder, const std::string& trackb
 
 void LoadCommentList(const std::string& accountFolder, const std::string& articleId, bool includeHidden,
                      TCommentList& list, int limit) {
+  LoadCommentList(accountFolder, articleId, includeHidden, list, limit, {});
+}
+
+void LoadCommentList(const std::string& accountFolder, const std::string& articleId, bool includeHidden,
+                     TCommentList& list, int limit, const std::function<bool(const std::string& logid)>& keep) {
   list.clear();
   TCSVList c;
   WalkComments(accountFolder, articleId, limit > 0, [&](std::string_view line) {
@@ -564,6 +599,7 @@ void LoadCommentList(const std::string& accountFolder, const std::string& articl
     if (!articleId.empty() && c.Item(1) != articleId) return true;
     const bool hidden = IsHiddenComment(c);
     if (hidden && !includeHidden) return true;
+    if (keep && !keep(c.Item(1))) return true;
     TCommentIndex r;
     r.category = c.Item(0);
     r.logid = c.Item(1);
@@ -602,10 +638,12 @@ void CountArticleComments(const std::string& accountFolder, const std::vector<st
                           std::vector<int>& all) {
   shown.assign(ids.size(), 0);
   all.assign(ids.size(), 0);
+  if (ids.empty()) return;
+  TLineIndex index(kCommentIndex);
   TLockedFile file;
-  if (ids.empty() || !file.Open(accountFolder + kCommentFile)) return;
-  TCommentLineIndex index;
-  if (index.Open(accountFolder, file)) {
+  const bool fresh = index.OpenIfFresh(accountFolder);
+  if (!fresh && !file.Open(accountFolder + kCommentFile, TOpen::Read)) return;
+  if (fresh || index.Open(accountFolder, file)) {
     TIndexRecord r;
     for (size_t i = 0; i < ids.size(); ++i)
       if (index.Find(ids[i], r)) {
@@ -632,47 +670,65 @@ void CountArticleComments(const std::string& accountFolder, const std::vector<st
 
 void LoadTrackBackList(const std::string& accountFolder, const std::string& articleId, TTrackBackList& list) {
   list.clear();
-  const std::string path = accountFolder + kTrackBackFile;
-  TStringList lines;
-  if (!FileExists(path) || !LoadLinesFromFile(path, lines)) return;
-  const bool plain = PlainId(articleId);
+  TLockedFile file;
+  if (!file.Open(accountFolder + kTrackBackFile, TOpen::Read)) return;
   TCSVList c;
-  for (const std::string& raw : lines) {
-    if (raw.empty()) continue;
-    if (plain && raw.find(articleId) == std::string::npos) continue;
-    c.SetLine(DecodeTrackBackLine(raw));
-    if (c.Count() != 8) continue;
-    if (!articleId.empty() && c.Item(3) != articleId) continue;
-    TTrackBack t;
-    t.visible = c.Item(0) == "1";
-    t.date = c.Item(1);
-    t.id = c.Item(2);
-    t.logid = c.Item(3);
-    t.blogname = c.Item(4);
-    t.title = c.Item(5);
-    t.excerpt = c.Item(6);
-    t.url = c.Item(7);
-    list.push_back(std::move(t));
+  TTrackBack t;
+  auto take = [&](const std::string& raw) {
+    if (ReadTrackBack(raw, c, t) && (articleId.empty() || t.logid == articleId)) list.push_back(t);
+  };
+  if (IsArticleId(articleId)) {
+    // One article's pings: through trackback.idx, else a scan that splits only its lines.
+    TLineIndex index(kTrackBackIndex);
+    if (index.Open(accountFolder, file)) {
+      TIndexRecord r;
+      std::vector<long long> offsets;
+      if (!index.Find(articleId, r) || !index.Offsets(r, offsets)) return;
+      std::string line;
+      for (long long at : offsets)
+        if (ReadLineAt(file, at, line)) take(line);
+      return;
+    }
   }
+  const bool plain = PlainId(articleId);
+  ForEachLineOf(file, [&](off_t, const char* b, size_t n) {
+    if (plain && !memmem(b, n, articleId.data(), articleId.size())) return;
+    take(std::string(b, n));
+  });
+}
+
+std::vector<int> CountArticleTrackBacks(const std::string& accountFolder, const std::vector<std::string>& ids) {
+  std::vector<int> counts(ids.size(), 0);
+  if (ids.empty()) return counts;
+  TLineIndex index(kTrackBackIndex);
+  TLockedFile file;
+  const bool fresh = index.OpenIfFresh(accountFolder);
+  if (!fresh && !file.Open(accountFolder + kTrackBackFile, TOpen::Read)) return counts;
+  if (fresh || index.Open(accountFolder, file)) {
+    TIndexRecord r;
+    for (size_t i = 0; i < ids.size(); ++i)
+      if (index.Find(ids[i], r)) counts[i] = r.all;
+    return counts;
+  }
+  // No index now: one pass over the file, in blocks.
+  std::unordered_multimap<std::string, size_t> wanted;
+  for (size_t i = 0; i < ids.size(); ++i) wanted.emplace(ids[i], i);
+  TCSVList c;
+  std::string id;
+  bool shown;
+  ForEachLineOf(file, [&](off_t, const char* b, size_t n) {
+    if (!ClassifyTrackBack(b, n, c, id, shown)) return;
+    const auto [from, to] = wanted.equal_range(id);
+    for (auto it = from; it != to; ++it) ++counts[it->second];
+  });
+  return counts;
 }
 
 bool AppendComment(const std::string& accountFolder, const std::string& line) {
   std::string one = OneLine(line);
   if (one.empty()) return false;
   ForgetComments();
-  const std::string path = accountFolder + kCommentFile;
-  // A last line without its break (a hand edit) would swallow the new one: start a new line.
-  // Every writer ends its line with CR LF, so a break seen here stays; at worst, when two
-  // posters race to mend the same file, one empty line results, which no reader counts.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    struct stat st {};
-    char last = '\n';
-    if (fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && !IsBreak(last))
-      one.insert(0, "\r\n");
-    ::close(fd);
-  }
-  return AppendLineToFile(path, one);
+  return AppendRecordLine(accountFolder + kCommentFile, one);
 }
 
 bool DeleteComment(const std::string& accountFolder, const std::string& articleId, const std::string& commentId) {
@@ -746,10 +802,7 @@ bool DeleteCategoryComments(const std::string& accountFolder, const std::string&
 bool AppendTrackBack(const std::string& accountFolder, const std::string& utf8Line) {
   const std::string one = OneLine(utf8Line);
   if (one.empty()) return false;
-  return RewriteLines(accountFolder + kTrackBackFile, [&](TStringList& lines, bool) {
-    lines.push_back(one);
-    return TRewrite::Save;
-  });
+  return AppendRecordLine(accountFolder + kTrackBackFile, one);
 }
 
 bool DeleteTrackBack(const std::string& accountFolder, const std::string& trackbackId) {

@@ -7,6 +7,7 @@
 // lets it go and takes the one that is there now.
 #include "store/file_access.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/file.h>
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <string_view>
 
 #include "text/DString.h"
 
@@ -44,14 +46,17 @@ public:
   TTries(int tries, int pauseMs)
       : FPauseMs(std::max(pauseMs, 0)), FDeadline(NowMs() + static_cast<long long>(std::max(tries, 1) - 1) * FPauseMs) {}
 
-  // Takes the lock on fd, waiting while the deadline allows. One attempt even past it.
-  bool Lock(int fd, int op) {
-    for (int step = 1;; step = std::min(step * 2, 16)) {
+  // Takes the lock on fd, waiting while the deadline allows. One attempt even past it. Locks are
+  // held for microseconds (an appended line, a read): the first retries come after 50 us and
+  // the steps double up to 16 ms, so a busy moment costs a moment.
+  bool Lock(int fd, int op, bool& waited) {
+    waited = false;
+    for (long long stepUs = 50;; stepUs = std::min<long long>(stepUs * 2, 16000), waited = true) {
       if (flock(fd, op | LOCK_NB) == 0) return true;
       if (errno != EWOULDBLOCK && errno != EINTR) return false;
       const long long left = FDeadline - NowMs();
       if (left <= 0) return false;
-      SleepMs(static_cast<int>(std::min<long long>(step, left)));
+      usleep(static_cast<useconds_t>(std::min(stepUs, left * 1000)));
     }
   }
 
@@ -76,15 +81,6 @@ bool StillNamed(int fd, const std::string& path, struct stat& held) {
   return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
          held.st_ino == named.st_ino;
 }
-
-enum class TOpen { Read, Append, Rewrite };
-
-struct TLocked {
-  int fd = -1;
-  bool missing = false;   // Read: the file does not exist
-  bool created = false;   // Append/Rewrite: this call created the file to lock it
-  struct stat st {};
-};
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -114,19 +110,21 @@ int CreateLocked(const std::string& path) {
   return fd;
 }
 
-// Opens and locks path by the rule. Read takes LOCK_SH and does not create; Append and Rewrite
-// take LOCK_EX and create a missing file (`created` tells a rewrite that the file was not there).
-TLocked OpenLocked(const std::string& path, TOpen how, TTries& tries) {
-  TLocked r;
+}  // namespace
+
+bool TLockedFile::Open(const std::string& path, TOpen how, int tries, int pauseMs) {
+  Close();
+  FMissing = FCreated = false;
+  TTries budget(tries, pauseMs);
+  const bool shared = how == TOpen::Read;
+  const int flags = (shared ? O_RDONLY : how == TOpen::Append ? O_RDWR | O_APPEND : O_RDWR) | O_CLOEXEC;
   for (int round = 0; round < 100000; ++round) {  // a reopen follows only another writer's change
-    const int flags = (how == TOpen::Read ? O_RDONLY : how == TOpen::Append ? O_WRONLY | O_APPEND : O_RDWR) |
-                      O_CLOEXEC;
     bool created = false;
     int fd = ::open(path.c_str(), flags);
     if (fd < 0 && errno == ENOENT) {
-      if (how == TOpen::Read) {
-        r.missing = true;
-        return r;
+      if (how == TOpen::Read || how == TOpen::Exclusive) {
+        FMissing = true;
+        return false;
       }
       fd = how == TOpen::Append ? ::open(path.c_str(), flags | O_CREAT, 0644) : CreateLocked(path);
       if (fd < 0 && errno == EEXIST) continue;  // another process created it just now: open that one
@@ -135,31 +133,44 @@ TLocked OpenLocked(const std::string& path, TOpen how, TTries& tries) {
     if (fd < 0) {
       // Only a passing shortage is worth waiting for; a missing folder or a refused permission
       // stays as it is, and waiting 50 s for it would only hang the request.
-      if (Transient(errno) && tries.Pause()) continue;
-      return r;
+      if (Transient(errno) && budget.Pause()) continue;
+      return false;
     }
-    if (!tries.Lock(fd, how == TOpen::Read ? LOCK_SH : LOCK_EX)) {
+    bool waited;
+    if (!budget.Lock(fd, shared ? LOCK_SH : LOCK_EX, waited)) {
       ::close(fd);
-      return r;
+      return false;
     }
-    if (StillNamed(fd, path, r.st)) {
-      r.fd = fd;
-      r.created = created;
-      return r;
+    // A reader that had its lock at once reads the file it opened a moment ago, whole: the path
+    // is checked again only after a wait, or for a change.
+    if (shared && !waited ? ::fstat(fd, &FStat) == 0 : StillNamed(fd, path, FStat)) {
+      FFd = fd;
+      FCreated = created;
+      return true;
     }
     ::close(fd);  // replaced or removed while we waited
   }
-  return r;
+  return false;
 }
 
-bool ReadAll(int fd, std::string& out, long long sizeHint) {
-  // Sized for the file as it was seen (one byte more to meet its end), so a small file does
-  // not cost a large zeroed buffer; a file that grew meanwhile is read on in doubled steps.
-  out.assign(sizeHint > 0 ? static_cast<size_t>(sizeHint) + 1 : 4096, '\0');
+void TLockedFile::Close() {
+  if (FFd >= 0) ::close(FFd);
+  FFd = -1;
+}
+
+bool TLockedFile::ReadAll(std::string& out) const {
+  // Sized for the file as it was seen when locked: every writer of the rule takes the exclusive
+  // lock, so while this one is held nobody else changes it, and a full read of that size is the
+  // whole file. A file of no known size is read to its end in doubled steps.
+  const size_t seen = FStat.st_size > 0 ? static_cast<size_t>(FStat.st_size) : 0;
+  out.assign(seen > 0 ? seen : 4096, '\0');
   size_t got = 0;
   for (;;) {
-    if (got == out.size()) out.resize(out.size() * 2);
-    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (got == out.size()) {
+      if (seen > 0 && got == seen) return true;
+      out.resize(out.size() * 2);
+    }
+    const ssize_t n = ::pread(FFd, out.data() + got, out.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       out.resize(got);
@@ -168,6 +179,34 @@ bool ReadAll(int fd, std::string& out, long long sizeHint) {
     got += static_cast<size_t>(n);
   }
 }
+
+void RemoveStaleTemporaries(const std::string& path, int ageSeconds) {
+  const std::string folder = FolderOf(path);
+  const std::string prefix = "." + path.substr(folder.size()) + ".";
+  DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!d) return;
+  const time_t now = time(nullptr);
+  while (const dirent* e = ::readdir(d)) {
+    // ".<name>." digits "." ["lock"] digits ".tmp"
+    const std::string_view n = e->d_name;
+    if (n.size() <= prefix.size() + 4 || n.compare(0, prefix.size(), prefix) != 0 || !n.ends_with(".tmp")) continue;
+    std::string_view mid = n.substr(prefix.size(), n.size() - prefix.size() - 4);
+    const size_t dot = mid.find('.');
+    if (dot == 0 || dot == std::string_view::npos) continue;
+    std::string_view pid = mid.substr(0, dot), serial = mid.substr(dot + 1);
+    if (serial.starts_with("lock")) serial.remove_prefix(4);
+    auto digits = [](std::string_view v) {
+      return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(pid) || !digits(serial)) continue;
+    const std::string tmp = folder + std::string(n);
+    struct stat st {};
+    if (::lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > ageSeconds) ::unlink(tmp.c_str());
+  }
+  ::closedir(d);
+}
+
+namespace {
 
 bool WriteAll(int fd, const char* p, size_t n) {
   while (n > 0) {
@@ -194,6 +233,7 @@ bool ReplaceAtomically(const std::string& path, const std::string& bytes, mode_t
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
+  RemoveStaleTemporaries(path);
   bool ok = mode == 0 || ::fchmod(fd, mode) == 0;
   for (size_t off = 0; ok && off < bytes.size(); off += kBlock)
     ok = WriteAll(fd, bytes.data() + off, std::min(kBlock, bytes.size() - off));
@@ -218,11 +258,9 @@ std::string JoinCrLf(const TStringList& lines) {
 
 bool LoadBytes(const std::string& path, std::string& bytes, int tries = kFileTries, int pauseMs = kFilePauseMs) {
   bytes.clear();
-  TTries budget(tries, pauseMs);
-  const TLocked f = OpenLocked(path, TOpen::Read, budget);
-  if (f.fd < 0) return false;
-  const bool ok = ReadAll(f.fd, bytes, f.st.st_size);
-  ::close(f.fd);
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read, tries, pauseMs)) return false;
+  const bool ok = f.ReadAll(bytes);
   if (!ok) bytes.clear();
   return ok;
 }
@@ -230,28 +268,26 @@ bool LoadBytes(const std::string& path, std::string& bytes, int tries = kFileTri
 // The exclusive rewrite: the lock is held from the read to the replacement. With readOld false
 // the old content is not read (the change replaces it whole).
 bool RewriteBytes(const std::string& path, const std::function<TRewrite(std::string&, bool)>& change,
-                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs) {
-  TTries budget(tries, pauseMs);
-  const TLocked f = OpenLocked(path, TOpen::Rewrite, budget);
-  if (f.fd < 0) return false;
+                  bool readOld = true, int tries = kFileTries, int pauseMs = kFilePauseMs, bool durable = true) {
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Rewrite, tries, pauseMs)) return false;
   std::string bytes;
-  bool ok = !readOld || f.created || ReadAll(f.fd, bytes, f.st.st_size);
+  bool ok = !readOld || f.Created() || f.ReadAll(bytes);
   if (ok) {
-    switch (change(bytes, !f.created)) {
+    switch (change(bytes, !f.Created())) {
       case TRewrite::Keep:
-        if (f.created) ::unlink(path.c_str());  // made only to be locked: leave no trace
+        if (f.Created()) ::unlink(path.c_str());  // made only to be locked: leave no trace
         break;
       case TRewrite::Save:
-        ok = ReplaceAtomically(path, bytes, f.created ? 0 : (f.st.st_mode & 07777));
+        ok = ReplaceAtomically(path, bytes, f.Created() ? 0 : (f.Stat().st_mode & 07777), durable);
         break;
       case TRewrite::Delete:
         ok = ::unlink(path.c_str()) == 0 || errno == ENOENT;
         break;
     }
-  } else if (f.created) {
+  } else if (f.Created()) {
     ::unlink(path.c_str());
   }
-  ::close(f.fd);
   return ok;
 }
 
@@ -332,16 +368,15 @@ bool SaveStreamToFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadFirstLine(const std::string& path, const std::string& def, int tries, int pauseMs) {
-  TTries budget(tries, pauseMs);
-  const TLocked f = OpenLocked(path, TOpen::Read, budget);
-  if (f.fd < 0) return def;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read, tries, pauseMs)) return def;
   // Only the first line is wanted: read blocks until a line break shows.
   std::string bytes;
   char buf[4096];
   bool ok = true;
   size_t brk = std::string::npos;
   while (brk == std::string::npos) {
-    const ssize_t n = ::read(f.fd, buf, sizeof buf);
+    const ssize_t n = ::read(f.Fd(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
@@ -349,32 +384,60 @@ std::string ReadFirstLine(const std::string& path, const std::string& def, int t
     bytes.append(buf, static_cast<size_t>(n));
     brk = bytes.find_first_of("\r\n", from);
   }
-  ::close(f.fd);
   if (!ok || bytes.empty()) return def;
   return brk == std::string::npos ? bytes : bytes.substr(0, brk);
 }
 
 bool AppendLineToFile(const std::string& path, const std::string& line) {
-  TTries budget(kFileTries, kFilePauseMs);
-  const TLocked f = OpenLocked(path, TOpen::Append, budget);
-  if (f.fd < 0) return false;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Append)) return false;
   const std::string bytes = line + "\r\n";
-  const bool ok = WriteAll(f.fd, bytes.data(), bytes.size());  // one write at the end (O_APPEND)
-  ::close(f.fd);
-  return ok;
+  return WriteAll(f.Fd(), bytes.data(), bytes.size());  // one write at the end (O_APPEND)
 }
 
-bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change) {
+bool RewriteLines(const std::string& path, const std::function<TRewrite(TStringList& lines, bool existed)>& change,
+                  bool durable) {
   return RewriteBytes(path, [&](std::string& bytes, bool existed) {
     TStringList lines = SplitLines(bytes);
     const TRewrite r = change(lines, existed);
     if (r == TRewrite::Save) bytes = JoinCrLf(lines);
     return r;
-  });
+  }, true, kFileTries, kFilePauseMs, durable);
 }
 
 bool RewriteText(const std::string& path, const std::function<TRewrite(std::string& text, bool existed)>& change) {
   return RewriteBytes(path, change);
+}
+
+bool AppendLineOrRewrite(const std::string& path, const std::string& line,
+                         const std::function<bool(const std::string& firstLine, long long size)>& whole,
+                         const std::function<TRewrite(TStringList& lines)>& change, bool durable) {
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Rewrite)) return false;
+  const long long size = f.Created() ? 0 : static_cast<long long>(f.Stat().st_size);
+  std::string head(static_cast<size_t>(std::min<long long>(size, 4096)), '\0');
+  bool ok = head.empty() || ReadAt(f.Fd(), head.data(), head.size(), 0);
+  head.resize(std::min(head.size(), head.find_first_of("\r\n")));
+  if (ok && size > 0 && whole(head, size)) {
+    std::string bytes;
+    ok = f.ReadAll(bytes);
+    if (ok) {
+      TStringList lines = SplitLines(bytes);
+      lines.push_back(line);
+      switch (change(lines)) {
+        case TRewrite::Keep: break;
+        case TRewrite::Save: ok = ReplaceAtomically(path, JoinCrLf(lines), f.Stat().st_mode & 07777, durable); break;
+        case TRewrite::Delete: ok = ::unlink(path.c_str()) == 0 || errno == ENOENT; break;
+      }
+    }
+  } else if (ok) {
+    char last = '\n';
+    std::string bytes = line + "\r\n";
+    if (size > 0 && ReadAt(f.Fd(), &last, 1, static_cast<off_t>(size - 1)) && last != '\n' && last != '\r')
+      bytes.insert(0, "\r\n");
+    ok = ::lseek(f.Fd(), 0, SEEK_END) >= 0 && WriteAll(f.Fd(), bytes.data(), bytes.size());
+  }
+  return ok;
 }
 
 bool SaveDerivedFile(const std::string& path, const std::string& bytes) { return ReplaceAtomically(path, bytes, 0, false); }

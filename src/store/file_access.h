@@ -1,6 +1,7 @@
 // The one door to the data files: the file access rule (lock, retry every 500 ms,
 // 101 tries) and the locked atomic rewrite.
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -22,6 +23,46 @@ long long FileSize(const std::string& path);      // -1 when missing
 time_t FileAge(const std::string& path);          // mtime, -1 when missing
 std::string IncludeTrailingSlash(const std::string& path);
 std::string ExeFolder();                          // folder of /proc/self/exe, ends in "/"
+
+// ---- The file door: every data file is opened and locked here ----
+
+// Read: shared lock, a missing file is not created. Append: exclusive lock, opened for reading
+// and appending, created when missing. Rewrite: exclusive lock, created already locked when
+// missing (Created() tells). Exclusive: exclusive lock on an existing file, not created.
+enum class TOpen { Read, Append, Rewrite, Exclusive };
+
+// An open data file under its lock; closed (and so unlocked) on destruction. Open follows the
+// file access rule within one deadline of (tries - 1) x pause from its start: a lock held by
+// another process, a file replaced or removed while waiting (the path is checked to still name
+// the locked file) and an open that failed for a passing reason (descriptors or memory short,
+// a signal) are retried until then; any other failure (a missing folder, a refused permission)
+// ends it at once.
+class TLockedFile {
+public:
+  TLockedFile() = default;
+  ~TLockedFile() { Close(); }
+  TLockedFile(const TLockedFile&) = delete;
+  TLockedFile& operator=(const TLockedFile&) = delete;
+
+  bool Open(const std::string& path, TOpen how, int tries = kFileTries, int pauseMs = kFilePauseMs);
+  void Close();
+  int Fd() const { return FFd; }
+  bool Missing() const { return FMissing; }   // Read, Exclusive: the file does not exist
+  bool Created() const { return FCreated; }   // Rewrite: this Open made the file
+  const struct stat& Stat() const { return FStat; }
+  // The whole file from its start (what is there now, however its size has changed).
+  bool ReadAll(std::string& out) const;
+
+private:
+  int FFd = -1;
+  bool FMissing = false, FCreated = false;
+  struct stat FStat {};
+};
+
+// Removes the temporary files that rewrites of path left behind (".<name>.<pid>.<n>.tmp" and
+// ".<name>.<pid>.lock<n>.tmp" in its folder) when they are older than ageSeconds: what a killed
+// process could not remove itself.
+void RemoveStaleTemporaries(const std::string& path, int ageSeconds = 600);
 
 bool LoadLinesFromFile(const std::string& path, TStringList& lines);
 bool LoadTextFromFile(const std::string& path, std::string& text);
@@ -51,10 +92,20 @@ enum class TRewrite { Keep, Save, Delete };
 // Holds the exclusive lock from the read to the replacement; the new content is written
 // to a temporary file in the same folder, fsynced and renamed over the path. `existed`
 // tells whether the file was there. False when the lock could not be had or the write failed.
+// A file whose loss in a crash costs nothing lasting (durable false) is renamed over unsynced:
+// still whole, without waiting for the disk.
 bool RewriteLines(const std::string& path,
-                  const std::function<TRewrite(TStringList& lines, bool existed)>& change);
+                  const std::function<TRewrite(TStringList& lines, bool existed)>& change, bool durable = true);
 bool RewriteText(const std::string& path,
                  const std::function<TRewrite(std::string& text, bool existed)>& change);
+// Appends line + CR LF under the exclusive lock (a missing file is created; a last line without
+// its break gets one first), unless `whole`, shown the file's first line (at most 4 KiB of it)
+// and its size, asks for the whole file: then, under the same lock, `change` gets every line
+// with the new one last, and the file is replaced atomically (Save), deleted (Delete) or left
+// as it was (Keep). False when the lock could not be had or a read or write failed.
+bool AppendLineOrRewrite(const std::string& path, const std::string& line,
+                         const std::function<bool(const std::string& firstLine, long long size)>& whole,
+                         const std::function<TRewrite(TStringList& lines)>& change, bool durable = true);
 
 // ---- Locked walks of a file (file_access_log.cpp) ----
 

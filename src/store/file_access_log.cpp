@@ -18,56 +18,6 @@ namespace {
 constexpr size_t kBackBlock = 64 * 1024;
 constexpr size_t kReadBlock = 1024 * 1024;
 
-void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
-
-// One try of the rule takes the lock at once or waits up to one pause. The pause polls in short
-// steps, so a lock released early is taken at once; the deadline (tries x pause) is unchanged.
-bool LockWithRetry(int fd, int op) {
-  for (int t = 0; t < kFileTries; ++t) {
-    if (flock(fd, op | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (t + 1 == kFileTries) break;
-    int waited = 0, step = 1;
-    while (waited < kFilePauseMs) {
-      const int ms = std::min(step, kFilePauseMs - waited);
-      SleepMs(ms);
-      waited += ms;
-      if (flock(fd, op | LOCK_NB) == 0) return true;
-      step = std::min(step * 2, 16);
-    }
-  }
-  return false;
-}
-
-// Opens and locks path, and reopens when the path no longer names the locked file (it was
-// renamed over or deleted while this process waited). -1 when it cannot be had; `missing` is
-// set when the file does not exist and was not to be created.
-int OpenLocked(const std::string& path, int flags, int op, bool& missing) {
-  missing = false;
-  for (int t = 0; t < kFileTries; ++t) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == ENOENT && !(flags & O_CREAT)) {
-        missing = true;
-        return -1;
-      }
-      if (t + 1 < kFileTries) SleepMs(kFilePauseMs);
-      continue;
-    }
-    if (!LockWithRetry(fd, op)) {
-      ::close(fd);
-      return -1;
-    }
-    struct stat held {}, named {};
-    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino)
-      return fd;
-    ::close(fd);
-  }
-  return -1;
-}
-
-
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -127,48 +77,31 @@ bool ReadAt(int fd, char* data, size_t size, off_t at) {
 bool AppendLineUnlessFound(const std::string& path, const std::string& line,
                            const std::function<TWalk(const std::string& line)>& walk, bool* found) {
   if (found) *found = false;
-  bool missing;
-  const int fd = OpenLocked(path, O_RDWR | O_CREAT | O_APPEND, LOCK_EX, missing);
-  if (fd < 0) return false;
-  if (walk) {
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && WalkBackwards(fd, st.st_size, walk)) {
-      if (found) *found = true;
-      ::close(fd);
-      return true;
-    }
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Append)) return false;
+  if (walk && f.Stat().st_size > 0 && WalkBackwards(f.Fd(), f.Stat().st_size, walk)) {
+    if (found) *found = true;
+    return true;
   }
-  const bool ok = WriteAll(fd, line + "\r\n");  // one write at the end (O_APPEND)
-  ::close(fd);
-  return ok;
+  return WriteAll(f.Fd(), line + "\r\n");  // one write at the end (O_APPEND)
 }
 
 bool WalkLinesBackward(const std::string& path, const std::function<TWalk(const std::string& line)>& walk) {
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (fd < 0) return missing;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0;
-  if (ok && st.st_size > 0) {
-    bool failed = false;
-    WalkBackwards(fd, st.st_size, walk, &failed);
-    ok = !failed;
-  }
-  ::close(fd);
-  return ok;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  if (f.Stat().st_size <= 0) return true;
+  bool failed = false;
+  WalkBackwards(f.Fd(), f.Stat().st_size, walk, &failed);
+  return !failed;
 }
 
 bool ReadFileFrom(const std::string& path, long long from,
                   const std::function<void(const char* data, size_t size)>& chunk, TFileStamp& stamp) {
   stamp = TFileStamp();
-  bool missing;
-  const int fd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (fd < 0) return missing;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return false;
-  }
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  const int fd = f.Fd();
+  const struct stat& st = f.Stat();
   stamp.Device = st.st_dev;
   stamp.Inode = st.st_ino;
   stamp.Size = st.st_size;
@@ -182,14 +115,13 @@ bool ReadFileFrom(const std::string& path, long long from,
     chunk(buf.data(), static_cast<size_t>(n));
     at += n;
   }
-  ::close(fd);
   return true;
 }
 
 bool CountLinesThenDelete(const std::string& path, const std::function<bool(long long lines)>& keep) {
-  bool missing;
-  const int fd = OpenLocked(path, O_RDWR, LOCK_EX, missing);
-  if (fd < 0) return missing && keep(0);
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Exclusive)) return f.Missing() && keep(0);
+  const int fd = f.Fd();
   long long lines = 0;
   bool afterCR = false, open = false;  // open: bytes of a line not yet ended by a break
   std::string buf(kReadBlock, '\0');
@@ -218,31 +150,47 @@ bool CountLinesThenDelete(const std::string& path, const std::function<bool(long
   // Still under the lock: a view that waits for it lands in a new file after the delete.
   bool ok = keep(lines);
   if (ok && ::unlink(path.c_str()) != 0 && errno != ENOENT) ok = false;
-  ::close(fd);
   return ok;
 }
 
 std::string FindFileNoCase(const std::string& folder, const std::vector<std::string>& names) {
-  struct stat st {};
-  std::vector<std::string> best(names.size());
-  bool scanned = false;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (::stat((folder + names[i]).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return names[i];
-    if (!scanned) {
-      scanned = true;
-      DIR* d = ::opendir(folder.c_str());
-      if (!d) return "";
+  // The regular files of each folder asked about, listed again only when the folder has changed
+  // since (its modification time moves with every file made, renamed or removed in it, but only
+  // by the clock's tick: a folder changed within the last moments is listed every time): a page
+  // asks for several pictures of the same folder.
+  struct TListing {
+    std::string Folder;
+    struct timespec Changed {};
+    std::vector<std::string> Files;
+  };
+  static std::vector<TListing> listings;
+  struct stat dir {};
+  if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return "";
+  const bool fresh = TooFreshToDerive(dir.st_mtim.tv_sec * 1000000000LL + dir.st_mtim.tv_nsec);
+  auto it = std::find_if(listings.begin(), listings.end(), [&](const TListing& l) { return l.Folder == folder; });
+  if (it != listings.end() && (fresh || it->Changed.tv_sec != dir.st_mtim.tv_sec || it->Changed.tv_nsec != dir.st_mtim.tv_nsec)) {
+    listings.erase(it);
+    it = listings.end();
+  }
+  std::vector<std::string> listed;
+  if (it == listings.end()) {
+    if (DIR* d = ::opendir(folder.c_str())) {
       while (const dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        for (size_t k = 0; k < names.size(); ++k) {
-          if (n.size() != names[k].size() || strcasecmp(n.c_str(), names[k].c_str()) != 0) continue;
-          if (::stat((folder + n).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-          if (best[k].empty() || n < best[k]) best[k] = n;  // the same choice whatever the folder order
-        }
+        if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) continue;
+        struct stat st {};
+        if (e->d_type != DT_REG && (::stat((folder + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))) continue;
+        listed.emplace_back(e->d_name);
       }
       ::closedir(d);
     }
-    if (!best[i].empty()) return best[i];
+    std::sort(listed.begin(), listed.end());  // the same choice whatever the folder order
+    if (!fresh) it = listings.insert(listings.end(), {folder, dir.st_mtim, std::move(listed)});
+  }
+  const std::vector<std::string>& files = it != listings.end() ? it->Files : listed;
+  for (const std::string& name : names) {
+    if (std::binary_search(files.begin(), files.end(), name)) return name;  // an exact match wins
+    for (const std::string& f : files)
+      if (f.size() == name.size() && strcasecmp(f.c_str(), name.c_str()) == 0) return f;
   }
   return "";
 }
@@ -258,11 +206,11 @@ TMappedFile::~TMappedFile() {
 }
 
 bool TMappedFile::Open(const std::string& path) {
-  bool missing;
-  FFd = OpenLocked(path, O_RDONLY, LOCK_SH, missing);
-  if (FFd < 0) return missing;
-  struct stat st {};
-  if (::fstat(FFd, &st) != 0) return false;
+  TLockedFile f;
+  if (!f.Open(path, TOpen::Read)) return f.Missing();
+  FFd = ::dup(f.Fd());  // the lock belongs to the open file, which the copy keeps open
+  if (FFd < 0) return false;
+  const struct stat& st = f.Stat();
   FStamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
   if (st.st_size <= 0) return true;
   void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, FFd, 0);

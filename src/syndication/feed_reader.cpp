@@ -56,6 +56,8 @@ std::string RenderFeed(const std::string& body, bool showDescription, int count,
   if (!isXML) return "";
   std::string text = UpperCase(f.Encoding).find("EUC-JP") != std::string::npos ? EucToSjis(body) : Utf8ToSjis(body);
   text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  // The body is read as lines: every line break inside an element comes out as CR LF.
+  text = JoinLines(SplitLines(text), "\r\n");
   f.Parse(text);
   f.HeaderTemplate = " ";
   f.FooterTemplate = " ";

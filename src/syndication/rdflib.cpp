@@ -109,7 +109,6 @@ void SetOnce(std::string& field, bool& seen, const std::string& value) {
 TRDFItemFormat ReadItem(const TFeedDoc& d, size_t from, size_t to, bool atom, bool rss1) {
   TRDFItemFormat item;
   bool title = false, link = false, desc = false, date = false, creator = false, category = false, alternate = false;
-  std::string summary;
   for (size_t k = from; k < to && k < d.Tags.size(); ++k) {
     const TFeedTag& t = d.Tags[k];
     if (t.Closing) continue;
@@ -131,8 +130,6 @@ TRDFItemFormat ReadItem(const TFeedDoc& d, size_t from, size_t to, bool atom, bo
         SetOnce(item.Category, category, term);
       } else if (n == "CONTENT") {
         SetOnce(item.Description, desc, d.Content(k));
-      } else if (n == "SUMMARY" && summary.empty()) {
-        summary = d.Content(k);
       } else if (n == "UPDATED") {
         SetOnce(item.Date, date, d.Content(k));
       }
@@ -149,7 +146,6 @@ TRDFItemFormat ReadItem(const TFeedDoc& d, size_t from, size_t to, bool atom, bo
       SetOnce(item.Date, date, d.Content(k));
     }
   }
-  if (atom && item.Description.empty()) item.Description = summary;
   return item;
 }
 

@@ -15,36 +15,28 @@ namespace {
 // Ping texts usually arrive in UTF-8; other bytes are taken as they stand (as the reader does).
 std::string SystemText(const std::string& s) { return IsValidUtf8(s) ? Utf8ToSjis(s) : s; }
 
-// Drops blanks and ideographic blanks, stepping over double-byte characters whole.
-std::string RemoveBlanks(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (IsSjisLead(c) && i + 1 < s.size()) {
-      if (!(c == 0x81 && s[i + 1] == '\x40')) out.append(s, i, 2);
-      ++i;
-    } else if (c != ' ') {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
-// needle occurs in hay starting at a character boundary.
-bool Contains(const std::string& hay, const std::string& needle) {
-  if (needle.empty() || needle.size() > hay.size()) return false;
-  for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
-    if (hay.compare(i, needle.size(), needle) == 0) return true;
-    if (IsSjisLead(static_cast<unsigned char>(hay[i]))) ++i;
-  }
-  return false;
-}
-
 std::string StripPingField(std::string s) {
   s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t' || c == '"'; }),
           s.end());
   return s;
+}
+
+// At most n bytes of UTF-8 text, cut before a character that would not fit whole.
+std::string CutUtf8(const std::string& s, size_t n) {
+  if (s.size() <= n) return s;
+  size_t end = n;
+  while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
+  return s.substr(0, end);
+}
+
+// The charset parameter of a content type ("" when none).
+std::string CharsetOf(const std::string& contentType) {
+  const size_t at = PosText("charset=", contentType);
+  if (at == std::string::npos) return "";
+  std::string v = contentType.substr(at + 8);
+  v = Trim(v.substr(0, v.find(';')));
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  return v;
 }
 
 std::string AsciiUpper(std::string s) {
@@ -66,26 +58,24 @@ bool IsWebURL(const std::string& url) { return StartsText("http://", url) || Sta
 
 // Decides a ping; true when it was stored.
 bool ReceivePing(TWebModule1& m) {
-  if (!m.Css.USETRACKBACK) return false;
-  // The log id goes into the record line: only an article of this blog can be pinged.
+  // A blog behind its view password takes no pings (a pinger has no cookie), and a ping names
+  // only a public article: a hidden one, or one of a hidden category, is as unknown as any id.
+  if (!m.Css.USETRACKBACK || !m.ViewPasswordOK()) return false;
   TContentIndex article;
-  if (!IsArticleId(m.Arg3) || !FindContent(m.AccountFolder(), m.Arg3, article)) return false;
+  if (!IsArticleId(m.Arg3) || !FindContent(m.AccountFolder(), m.Arg3, article) || !article.visible) return false;
+  if (const TCategoryData* k = FindCategory(m.CategoryList, article.category); k && !k->visible) return false;
 
-  const std::string title = m.Request.ContentFieldValue("title");
-  const std::string excerpt = m.Request.ContentFieldValue("excerpt");
-  const std::string url = m.Request.ContentFieldValue("url");
-  const std::string blogName = m.Request.ContentFieldValue("blog_name");
-
+  TPingFields f = ConvertPing(m.Request.ContentFieldValue("blog_name"), m.Request.ContentFieldValue("title"),
+                              m.Request.ContentFieldValue("excerpt"), m.Request.ContentFieldValue("url"),
+                              CharsetOf(m.Request.ContentType()));
   TStringList block;
   const std::string blockPath = m.AccountFolder() + "trackbackblock.txt";
-  if (FileExists(blockPath) && LoadLinesFromFile(blockPath, block) && TrackBackBlocked(block, url, excerpt, title))
+  if (FileExists(blockPath) && LoadLinesFromFile(blockPath, block) && TrackBackBlocked(block, f.Url, f.Excerpt, f.Title))
     return false;
-
-  // A url of nothing but characters that are not stored is no url.
-  if (EndOnCharacter(StripPingField(url)).empty()) return false;
+  if (StripPingField(f.Url).empty()) return false;
   const TDateTime now = Now();
   return AppendTrackBack(m.AccountFolder(), TrackBackLine(FormatStamp(now), FormatCompactStamp(now) + RandomCode(3),
-                                                          m.Arg3, blogName, title, excerpt, url));
+                                                          m.Arg3, f.BlogName, f.Title, f.Excerpt, f.Url));
 }
 
 }  // namespace
@@ -98,7 +88,7 @@ bool TrackBackBlocked(const TStringList& blockWords, const std::string& url, con
   const std::string t = UpperCase(RemoveBlanks(SystemText(title)));
   for (const std::string& word : blockWords) {
     const std::string w = UpperCase(word);
-    if (Contains(u, w) || Contains(e, w) || Contains(t, w)) return true;
+    if (ContainsSjis(u, w) || ContainsSjis(e, w) || ContainsSjis(t, w)) return true;
   }
   return false;
 }
@@ -109,25 +99,33 @@ void ReadTrackBackAnswer(const std::string& body, std::string& error, std::strin
   message = ElementText(body, upper, "MESSAGE");
 }
 
+TPingFields ConvertPing(const std::string& blogName, const std::string& title, const std::string& excerpt,
+                        const std::string& url, const std::string& charset) {
+  // One ping has one charset: detected over all its fields together.
+  const int code = TextCode(blogName + "\n" + title + "\n" + excerpt + "\n" + url, charset);
+  return {CodeToUtf8(blogName, code), CodeToUtf8(title, code), CodeToUtf8(excerpt, code), CodeToUtf8(url, code)};
+}
+
 std::string TrackBackLine(const std::string& received, const std::string& trackbackId, const std::string& logId,
                           const std::string& blogName, const std::string& title, const std::string& excerpt,
                           const std::string& url) {
-  std::vector<std::string> fields = {"1", received, trackbackId, logId, StripPingField(blogName),
-                                     StripPingField(title), StripPingField(excerpt), StripPingField(url)};
-  std::string line = MakeRecordLine(fields);
-  if (IsValidUtf8(line)) return line;
-  for (size_t i = 4; i < fields.size(); ++i) fields[i] = EndOnCharacter(fields[i]);
-  return MakeRecordLine(fields);
+  return MakeRecordLine({"1", received, trackbackId, logId, CutUtf8(StripPingField(blogName), kPingNameBytes),
+                         CutUtf8(StripPingField(title), kPingNameBytes),
+                         CutUtf8(StripPingField(excerpt), kPingTextBytes), CutUtf8(StripPingField(url), kPingTextBytes)});
 }
 
-int TWebModule1::DoTrackBack(const TCommandEntry&) {
-  const bool ok = ReceivePing(*this);
+void TWebModule1::TrackBackAnswer(bool ok) {
   // The answer is plain ASCII, so it is the same bytes in UTF-8.
   Response.ContentType = "application/x-www-form-urlencoded; charset=utf-8";
   Response.SetContent(std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<response>\r\n") +
                       (ok ? "<error>0</error>\r\n<message>Trackback Success</message>\r\n"
                           : "<error>1</error>\r\n<message>Trackback failed</message>\r\n") +
                       "</response>\r\n");
+}
+
+int TWebModule1::DoTrackBack(const TCommandEntry&) {
+  const bool ok = ReceivePing(*this);
+  TrackBackAnswer(ok);
   return ok ? 1 : 0;
 }
 
@@ -144,8 +142,9 @@ int TWebModule1::DoTrackBackView(const TCommandEntry&) {
       "<a href=\"javascript:window.close()\" style=\"font-size:x-small\">[Close]</a><br><br>",
   };
 
+  // Behind the view password no ping is shown.
   TTrackBackList list;
-  LoadTrackBackList(AccountFolder(), Arg3, list);
+  if (ViewPasswordOK()) LoadTrackBackList(AccountFolder(), Arg3, list);
   // An empty log id loads every line: keep only those of this article.
   list.erase(std::remove_if(list.begin(), list.end(), [&](const TTrackBack& t) { return t.logid != Arg3; }),
              list.end());

@@ -14,9 +14,20 @@ bool TrackBackBlocked(const TStringList& blockWords, const std::string& url, con
 // for <message>: tag names in any case, contents as received; each empty when a tag is missing.
 void ReadTrackBackAnswer(const std::string& body, std::string& error, std::string& message);
 
-// The record line of a received ping (trackback.txt, fields as received): CR, LF, tab and the
-// double quote are removed from the four ping fields. A line that is not UTF-8 is read back in
-// the system code page: a field ending in a lone lead byte loses it, so the line splits as written.
+// The fields of a received ping in UTF-8: converted from the declared charset, or from the code
+// detected over all four fields when none is declared (UTF-8 stays as it is).
+struct TPingFields {
+  std::string BlogName, Title, Excerpt, Url;
+};
+TPingFields ConvertPing(const std::string& blogName, const std::string& title, const std::string& excerpt,
+                        const std::string& url, const std::string& charset);
+
+// The most bytes kept of a ping's blog name and title, and of its excerpt and url.
+constexpr size_t kPingNameBytes = 255, kPingTextBytes = 1000;
+
+// The record line of a received ping (trackback.txt) from its UTF-8 fields: CR, LF, tab and the
+// double quote are removed from the four ping fields, which are then cut to their most bytes
+// on a character boundary.
 std::string TrackBackLine(const std::string& received, const std::string& trackbackId, const std::string& logId,
                           const std::string& blogName, const std::string& title, const std::string& excerpt,
                           const std::string& url);

@@ -138,9 +138,11 @@ std::string SendUpdatePings(const TSystemSettings& sys, const std::string& accou
   for (size_t i = 0; i < servers.size(); ++i) {
     const TUpdatePingServer& slot = servers[i];
     if (!slot.Enabled) continue;
+    // An empty address takes the fixed address of the first matching type and keeps it.
+    std::string address = slot.Address;
     for (const TUpdatePingXML& type : sys.UpdatePingXML) {
       if (type.Field[0] != slot.Type) continue;
-      const std::string address = slot.Address.empty() ? type.Field[6] : slot.Address;
+      if (address.empty()) address = type.Field[6];
       THTTPClient c;
       ConfigureHTTPClient(c, sys, TNetUse::OwnerAction);
       c.Port = 80;
@@ -240,8 +242,7 @@ int TWebModule1::DoUpdatePingSave(const TCommandEntry& entry) {
   }
   TStringList c;
   if (SaveLinesToFile(AccountFolder() + "updateping.txt", lines))
-    c.push_back("<span style=\"color:blue\">更新Pingの設定を更新しました。<br>"
-                "更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。</span>");
+    c.push_back("更新Pingの設定を更新しました。<br>更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。");
   else
     c.push_back("<span style=\"color:red\">更新Pingの設定を保存できませんでした</span>");
   AdminPage(*this, c);

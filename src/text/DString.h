@@ -26,10 +26,14 @@ std::string TwoDigitsBlank(int n);   // 5 -> " 5"
 // Cut to n bytes without splitting a double-byte character, then append suffix.
 std::string CutLength(const std::string& s, size_t n, const std::string& suffix);
 std::string RemoveTags(const std::string& s);
-std::string RemoveTrailingBreaks(const std::string& s);
-// Drops a first byte of a double-byte character left alone at the end (it would take a closing
-// quote along when the text is stored as a record field).
+// Drops blanks and ideographic blanks (81 40), stepping over double-byte characters whole.
+std::string RemoveBlanks(const std::string& s);
+// Whether needle occurs in hay starting at a character boundary; an empty needle never does.
+bool ContainsSjis(const std::string& hay, const std::string& needle);
+// Without a last byte that starts a double-byte character and has no second byte: a record field
+// ending in one would take its closing quote along when read back.
 std::string EndOnCharacter(const std::string& s);
+std::string RemoveTrailingBreaks(const std::string& s);
 // 1234567 -> "1,234,567".
 std::string FormatThousands(long long n);
 void TrimList(TStringList& lines);     // drops empty lines at the end

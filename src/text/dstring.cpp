@@ -53,8 +53,62 @@ bool StartsText(const std::string& prefix, const std::string& s) {
   return true;
 }
 
+namespace {
+
+// Whether s[at] is the second byte of a double-byte character, walking from `from` where that
+// is `trail`.
+bool TrailAt(const std::string& s, size_t from, bool trail, size_t at) {
+  for (size_t i = from; i < at; ++i) trail = !trail && IsSjisLead(static_cast<unsigned char>(s[i]));
+  return trail;
+}
+
+// The first position at or after `from` where the upper-case view of s (UpperCase, without the
+// copy) holds uf; `trail` tells whether s[from] is a second byte. npos when there is none.
+bool MatchAt(const std::string& s, const std::string& uf, size_t i, bool trail) {
+  for (size_t k = 0; k < uf.size(); ++k) {
+    const char b = s[i + k];
+    if ((trail ? b : Up(b)) != uf[k]) return false;
+    trail = !trail && IsSjisLead(static_cast<unsigned char>(b));
+  }
+  return true;
+}
+
+// A byte below 0x40 is never part of a double-byte character: text that starts with one (a tag)
+// is found by its first byte alone, without walking the characters before it.
+bool StartsOutsideCharacters(const std::string& uf) {
+  return !uf.empty() && static_cast<unsigned char>(uf[0]) < 0x40;
+}
+
+size_t FindUpperView(const std::string& s, const std::string& uf, size_t from, bool trail) {
+  const size_t n = s.size(), m = uf.size();
+  if (m == 0) return from <= n ? from : std::string::npos;
+  if (StartsOutsideCharacters(uf)) {
+    for (size_t i = from; i + m <= n; ++i) {
+      const char* p = static_cast<const char*>(memchr(s.data() + i, uf[0], n - m + 1 - i));
+      if (!p) return std::string::npos;
+      i = static_cast<size_t>(p - s.data());
+      if (MatchAt(s, uf, i, false)) return i;
+    }
+    return std::string::npos;
+  }
+  for (size_t i = from; i + m <= n; ++i) {
+    bool t = trail, same = true;
+    for (size_t k = 0; k < m && same; ++k) {
+      const char b = s[i + k];
+      same = (t ? b : Up(b)) == uf[k];
+      t = !t && IsSjisLead(static_cast<unsigned char>(b));
+    }
+    if (same) return i;
+    trail = !trail && IsSjisLead(static_cast<unsigned char>(s[i]));
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
 size_t PosText(const std::string& needle, const std::string& hay, size_t from) {
-  return UpperCase(hay).find(UpperCase(needle), from);
+  if (from > hay.size()) return std::string::npos;
+  return FindUpperView(hay, UpperCase(needle), from, TrailAt(hay, 0, false, from));
 }
 
 std::string Trim(const std::string& s) {
@@ -79,13 +133,19 @@ std::string ReplaceAll(const std::string& s, const std::string& from, const std:
 
 std::string ReplaceAllText(const std::string& s, const std::string& from, const std::string& to) {
   if (from.empty()) return s;
-  const std::string us = UpperCase(s), uf = UpperCase(from);
+  const std::string uf = UpperCase(from);
+  size_t hit = FindUpperView(s, uf, 0, false);
+  if (hit == std::string::npos) return s;
   std::string out;
-  size_t pos = 0, hit;
-  while ((hit = us.find(uf, pos)) != std::string::npos) {
+  size_t pos = 0;
+  bool trail = false;  // at pos
+  const bool tag = StartsOutsideCharacters(uf);  // no walk of the characters is needed
+  while (hit != std::string::npos) {
     out.append(s, pos, hit - pos);
     out += to;
+    if (!tag) trail = TrailAt(s, pos, trail, hit + from.size());
     pos = hit + from.size();
+    hit = FindUpperView(s, uf, pos, trail);
   }
   out.append(s, pos, std::string::npos);
   return out;
@@ -171,16 +231,40 @@ std::string RemoveTags(const std::string& s) {
   return out;
 }
 
-std::string RemoveTrailingBreaks(const std::string& s) {
-  size_t e = s.size();
-  while (e > 0 && (s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
-  return s.substr(0, e);
+std::string RemoveBlanks(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (IsSjisLead(c) && i + 1 < s.size()) {
+      if (!(c == 0x81 && s[i + 1] == '\x40')) out.append(s, i, 2);
+      ++i;
+    } else if (c != ' ') {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+bool ContainsSjis(const std::string& hay, const std::string& needle) {
+  if (needle.empty() || needle.size() > hay.size()) return false;
+  for (size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+    if (hay.compare(i, needle.size(), needle) == 0) return true;
+    if (IsSjisLead(static_cast<unsigned char>(hay[i]))) ++i;
+  }
+  return false;
 }
 
 std::string EndOnCharacter(const std::string& s) {
   size_t i = 0;
   while (i < s.size()) i += IsSjisLead(static_cast<unsigned char>(s[i])) ? 2 : 1;
   return i > s.size() ? s.substr(0, s.size() - 1) : s;
+}
+
+std::string RemoveTrailingBreaks(const std::string& s) {
+  size_t e = s.size();
+  while (e > 0 && (s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return s.substr(0, e);
 }
 
 std::string FormatThousands(long long n) {

@@ -111,7 +111,6 @@ int DetectCode(const std::string& s) {
           else if (e >= 0xFD && e <= 0xFE) code = ckEuc;
           ++j;
         }
-        if (code == ckEucOrSjis && j < n && at(j) < 0xA0) code = ckSjis;
       } else if (d >= 0 && d < 0xA0) {
         code = ckSjis;
       }
@@ -219,8 +218,87 @@ std::string SjisToEuc(const std::string& s) {
   return out;
 }
 
-std::string Utf8ToSjis(const std::string& s) { return Iconv("CP932", "UTF-8", s); }
-std::string SjisToUtf8(const std::string& s) { return Iconv("UTF-8", "CP932", s); }
+// UTF-8 <-> CP932 through the tables made from the platform's iconv at build time: the same
+// bytes as iconv gives, byte for byte ("?" for each byte it skips), without loading iconv's
+// conversion module (and with it a second C library) into the static program at run time.
+#include "cp932_table.inc"
+
+namespace {
+
+// The code point of the UTF-8 character at s[i] and its length; 0 when no valid character of at
+// most three bytes starts there (four-byte ones have no CP932 character either way).
+size_t Utf8CharAt(const std::string& s, size_t i, unsigned& cp) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t len;
+  unsigned lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return 0;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  return len;
+}
+
+void AppendUtf8(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string Utf8ToSjis(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    unsigned cp = 0;
+    const size_t len = Utf8CharAt(s, i, cp);
+    const unsigned v = len ? kUnicodeToCp932[cp] : 0;
+    if (!len || (v == 0 && cp != 0)) {
+      out += '?';  // skipped one byte, as iconv is made to
+      ++i;
+      continue;
+    }
+    if (v > 0xFF) out += static_cast<char>(v >> 8);
+    out += static_cast<char>(v & 0xFF);
+    i += len;
+  }
+  return out;
+}
+
+std::string SjisToUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() * 3 / 2);
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (kCp932Single[c] != 0xFFFF) {
+      AppendUtf8(out, kCp932Single[c]);
+      ++i;
+    } else if (c >= 0x80 && i + 1 < s.size() && kCp932Pair[(c - 0x80) * 256 + static_cast<unsigned char>(s[i + 1])]) {
+      AppendUtf8(out, kCp932Pair[(c - 0x80) * 256 + static_cast<unsigned char>(s[i + 1])]);
+      i += 2;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
 std::string Gb2312ToSjis(const std::string& s) { return Utf8ToSjis(Iconv("UTF-8", "CP936", s)); }
 
 std::string Utf16ToSjis(const std::u16string& s) {
@@ -254,6 +332,62 @@ std::string Utf7ToSjis(const std::string& s) {
   }
   return out;
 }
+
+namespace {
+
+// Whether every byte above 0x7F stands in an EUC-JP pair (0xA1-0xFE twice, or 0x8E and a
+// half-width katakana byte).
+bool IsEucPairs(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) continue;
+    if (i + 1 >= s.size()) return false;
+    const unsigned char d = static_cast<unsigned char>(s[++i]);
+    if (c == 0x8E ? !(d >= 0xA1 && d <= 0xDF) : !(c >= 0xA1 && c <= 0xFE && d >= 0xA1 && d <= 0xFE)) return false;
+  }
+  return true;
+}
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+int CharsetCode(const std::string& charset) {
+  const std::string c = LowerAscii(charset);
+  if (c == "utf-8" || c == "utf8") return ckUtf8;
+  if (c == "shift_jis" || c == "shift-jis" || c == "sjis" || c == "x-sjis" || c == "windows-31j" || c == "cp932" ||
+      c == "ms_kanji" || c == "csshiftjis")
+    return ckSjis;
+  if (c == "euc-jp" || c == "x-euc-jp" || c == "eucjp" || c == "cseucpkdfmtjapanese") return ckEuc;
+  if (c == "iso-2022-jp" || c == "jis" || c == "csiso2022jp") return ckJis;
+  return ckNone;
+}
+
+int TextCode(const std::string& s, const std::string& charset) {
+  const int code = CharsetCode(charset);
+  const int detected = DetectCode(s);
+  if (code != ckNone && code != ckUtf8) return detected == ckNone ? ckUtf8 : code;  // ASCII reads the same
+  // ISO-2022-JP is 7-bit, so valid UTF-8 as well: its escapes tell it.
+  if (IsValidUtf8(s) && detected != ckJis && detected != ckJisOld) return ckUtf8;
+  if (detected == ckEucOrSjis) return IsEucPairs(s) ? ckEuc : ckSjis;
+  return detected == ckJis || detected == ckJisOld || detected == ckEuc ? detected : ckSjis;
+}
+
+std::string CodeToUtf8(const std::string& s, int code) {
+  switch (code) {
+    case ckUtf8: return IsValidUtf8(s) ? s : SjisToUtf8(s);
+    case ckJis:
+    case ckJisOld: return SjisToUtf8(JisToSjis(s));
+    case ckEuc: return SjisToUtf8(EucToSjis(s));
+    default: return SjisToUtf8(s);  // Shift_JIS, and what is neither (bytes that map to nothing become "?")
+  }
+}
+
+std::string ToUtf8(const std::string& s, const std::string& charset) { return CodeToUtf8(s, TextCode(s, charset)); }
 
 bool IsValidUtf8(const std::string& s) {
   size_t i = 0;

@@ -3,7 +3,8 @@
 #include <string>
 
 enum TCodeKind {
-  ckNone = 0, ckBinary = 1, ckJis = 2, ckJisOld = 3, ckEuc = 4, ckSjis = 5, ckEucOrSjis = 6
+  ckNone = 0, ckBinary = 1, ckJis = 2, ckJisOld = 3, ckEuc = 4, ckSjis = 5, ckEucOrSjis = 6,
+  ckUtf8 = 7  // only from CharsetCode: no detection result is UTF-8
 };
 
 int DetectCode(const std::string& s);
@@ -18,6 +19,18 @@ std::u16string SjisToUtf16(const std::string& s);
 std::string Utf7ToSjis(const std::string& s);
 std::string Gb2312ToSjis(const std::string& s);   // iconv CP936
 bool IsValidUtf8(const std::string& s);
+// The code of a charset name (Shift_JIS, EUC-JP and ISO-2022-JP under their usual names,
+// UTF-8 as ckUtf8); ckNone for any other name.
+int CharsetCode(const std::string& charset);
+// Text from outside in UTF-8: converted from the declared charset when it names a Japanese
+// code; otherwise valid UTF-8 (that is not ISO-2022-JP) stays as it is and anything else is
+// converted from the detected code (EUC-JP or Shift_JIS undecided: EUC-JP when the bytes pair
+// up as EUC-JP). Bytes that map to nothing become "?".
+std::string ToUtf8(const std::string& s, const std::string& charset);
+// The two steps of ToUtf8: the code the text is read in (ckUtf8, ckJis, ckJisOld, ckEuc or
+// ckSjis), and the conversion from it (never anything but valid UTF-8).
+int TextCode(const std::string& s, const std::string& charset);
+std::string CodeToUtf8(const std::string& s, int code);
 
 std::string Base64Encode(const std::string& bytes);
 std::string Base64Decode(const std::string& text);       // skips non-alphabet bytes

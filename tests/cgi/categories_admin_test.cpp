@@ -79,7 +79,7 @@ TEST_F(CategoryActions, AddRenameMoveHideShow) {
                          "bold\">日々</span> へ変更を行いました</p>"));
   EXPECT_TRUE(StartsWith(Cd({{"modcategory2", "x"}}), "<p style=\"color:red\">変更元のカテゴリ名が指定されていません</p>"));
   EXPECT_TRUE(StartsWith(Cd({{"modcategory", "k1"}, {"modcategory2", "旅行"}}), "<p style=\"color:red\">カテゴリ名が重複しています</p>"));
-  EXPECT_TRUE(StartsWith(Cd({{"modcategory", "k1"}, {"modcategory2", " "}}), "<p style=\"color:red\">変更後のカテゴリ名が指定されていません</p>"));
+  EXPECT_TRUE(StartsWith(Cd({{"modcategory", "k1"}, {"modcategory2", ""}}), "<p style=\"color:red\">変更後のカテゴリ名が指定されていません</p>"));
 
   EXPECT_TRUE(StartsWith(Cd({{"upcategory", "k2"}}), "<p style=\"color:blue\">カテゴリを移動しました</p>"));
   EXPECT_TRUE(StartsWith(Categories(), "\"k2\",\"旅行\",\"1\"\r\n\"k1\",\"日々\",\"1\"\r\n"));
@@ -88,6 +88,12 @@ TEST_F(CategoryActions, AddRenameMoveHideShow) {
   EXPECT_TRUE(StartsWith(Cd({{"visiblecategory", "k2"}}), "<p style=\"color:blue\">旅行の表示設定を変更しました</p>"));
   EXPECT_TRUE(StartsWith(Categories(), "\"k2\",\"旅行\",\"1\"\r\n"));
 
+  // Names are kept as typed, blanks included.
+  EXPECT_TRUE(StartsWith(Cd({{"newcategory", " 料理 "}}), "<p style=\"color:blue\"> 料理  カテゴリの追加を行いました</p>"));
+  EXPECT_TRUE(EndsWith(Categories(), "\",\" 料理 \",\"1\"\r\n"));
+  EXPECT_TRUE(StartsWith(Cd({{"modcategory", "k1"}, {"modcategory2", "日々 "}}), "<p style=\"color:blue\"><span style=\"font-weight:"
+                                                                                "bold\">日々</span> を <span style=\"font-weight:bold\">日々 </span> へ"));
+  EXPECT_TRUE(Has(Categories(), "\"k1\",\"日々 \",\"1\"\r\n"));
   // Only the first non-empty field acts; a name typed with line breaks stays on one line.
   EXPECT_TRUE(StartsWith(Cd({{"newcategory", "二つ\r\n目"}, {"upcategory", "k1"}}), "<p style=\"color:blue\">二つ目 カテゴリの追加"));
   EXPECT_TRUE(StartsWith(Categories(), "\"k2\",\"旅行\",\"1\"\r\n"));

@@ -269,8 +269,11 @@ TEST(JpegEditorRequests, EditorPageShowsThePicturesAndThePostedValues) {
   for (const char* shown : {"<input type=\"hidden\" name=\"owidth\" value=\"600\"><input type=\"hidden\" name=\"oheight\" value=\"40\">",
                             "name=\"trimming\" value=\"0 0 600 40\"", "name=\"rwidth\" value=\"600\"",
                             "name=\"alock\" value=\"1\" checked>縦横比を固定", "name=\"rotate\" value=\"none\" checked>しない",
-                            "name=\"gammar\" value=\"1.00\"", "<select name=\"light\"><option value=\"-50\">－非常に強く</option>",
-                            "<option value=\"0\" selected>しない</option><option value=\"5\">＋弱く</option>"})
+                            "name=\"gammar\" value=\"1.00\"",
+                            "<select name=\"light\"><option value=\"0\" selected>しない</option><option value=\"-50\">－非常に強く</option>"
+                            "<option value=\"-25\">－強く</option><option value=\"-10\">－普通</option><option value=\"-5\">－弱く</option>"
+                            "<option value=\"5\">＋弱く</option><option value=\"10\">＋普通</option><option value=\"25\">＋強く</option>"
+                            "<option value=\"50\">＋非常に強く</option></select>"})
     EXPECT_TRUE(Has(page, shown)) << shown;
   size_t at = 0;
   int row = 0;

@@ -35,6 +35,10 @@ TEST_F(Links, AddWithTitleOrUrlAndABanner) {
   // An empty title shows the URL; the side menu and the link page show the links.
   Ld({{"newurllink", "http://second.example/"}, {"newurlcategory", "友人 &quot;A&quot;"}});
   EXPECT_TRUE(EndsWith(LinkFile(), "\",\"http://second.example/\",\"http://second.example/\",\"友人 &quot;A&quot;\",\"\"\r\n"));
+  // Fields are stored as typed, blanks around them included.
+  Ld({{"newurltitle", " 三 "}, {"newurllink", "http://third.example/ "}, {"newurlcategory", " 友人 "}, {"newurlcomment", " 注 "}});
+  EXPECT_TRUE(EndsWith(LinkFile(), "\",\"http://third.example/ \",\" 三 \",\" 友人 \",\" 注 \"\r\n"));
+  blog.Inst.Write(blog.Dir + "url.link", SplitLines(LinkFile())[0] + "\r\n" + SplitLines(LinkFile())[1] + "\r\n");
   const std::string top = blog.Page("demo");
   EXPECT_TRUE(Has(top, "<a href=\"http://friend.example/?a=1&b=&quot;2&quot;\" target=\"_blank\">友達の&lt;ブログ&gt;</a><br>"));
   EXPECT_TRUE(Has(top, "<a href=\"http://second.example/\" target=\"_blank\">http://second.example/</a><br>"));
@@ -150,7 +154,7 @@ TEST(LinkSupport, PopupPageAndLogin) {
   // The posted address comes back escaped; without the switch nothing is fetched.
   EXPECT_TRUE(Has(blog.OwnerPage("demo+ls", {{"targeturl", "http://127.0.0.1:1/\"><script>"}}),
                   "<span style=\"color:red\">リンクサポートは利用できません</span><br>"));
-  EXPECT_TRUE(Has(blog.OwnerPage("demo+ls", {{"targeturl", "http://x/\"><b>"}}), "value=\"http://x/&quot;&gt;&lt;b&gt;\""));
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+ls", {{"targeturl", " http://x/\"><b>"}}), "value=\" http://x/&quot;&gt;&lt;b&gt;\""));
   EXPECT_TRUE(Has(blog.Page("demo+ls"), kLoginFailure));
   // The link page offers the title button only with the switch on.
   EXPECT_FALSE(Has(blog.OwnerPage("demo+lv"), "_gettitle"));

@@ -6,7 +6,9 @@
 #include <ctime>
 
 #include "blog_fixture.h"
+#include "store/DCSVList.h"
 #include "text/dates.h"
+#include "text/jconvert.h"
 
 namespace {
 
@@ -48,11 +50,17 @@ TEST_F(Pages, MainPageSkeletonAndLoginHeader) {
   EXPECT_TRUE(EndsWith(res.body, "</td>\r\n</tr></table><p>足</p></div></body></html>\r\n"));
   EXPECT_EQ(res.header("Cache-Control") + "|" + blog.Run("demo+dv").header("Cache-Control"), "no-cache;|");
   EXPECT_FALSE(Has(res.body, "管理ログイン"));
-  // The login header: the name from the cookie, the password from the form when its cookie is empty, both escaped.
+  // The login header: the name from the cookie (escaped); the password field always empty, whatever
+  // the cookie or the form hold, also where velmsystem.hed asks for <COOKIEPASS>.
   blog.Ini("USELOGINHEADER=ON\r\n");
-  EXPECT_TRUE(Has(blog.Page("demo", "loginpass=se%22%3E", "INNAME=o%3Cw"),
-                  "ログイン名<input class=\"loginform\" type=\"text\" name=\"loginname\" value=\"o&lt;w\">パスワード<input "
-                  "class=\"loginform\" type=\"password\" name=\"loginpass\" value=\"se&quot;&gt;\">"));
+  std::string page = blog.Page("demo", "loginpass=se%22%3E", "INNAME=o%3Cw; INPASS=secret");
+  EXPECT_TRUE(Has(page, "ログイン名<input class=\"loginform\" type=\"text\" name=\"loginname\" value=\"o&lt;w\">パスワード<input "
+                        "class=\"loginform\" type=\"password\" name=\"loginpass\" value=\"\">"));
+  EXPECT_FALSE(Has(page, "secret") || Has(page, "se&quot;"));
+  blog.Inst.Write("velmsystem.hed", "<p><COOKIEID>/<COOKIEPASS>/<BLOGID></p>\r\n");
+  page = blog.Page("demo", "", "INNAME=owner; INPASS=secret");
+  EXPECT_TRUE(Has(page, "<p>owner//demo</p>\r\n"));
+  EXPECT_FALSE(Has(page, "secret"));
 }
 
 TEST_F(Pages, LayoutTypes) {
@@ -82,10 +90,12 @@ TEST_F(Pages, SingleArticleAndItsComments) {
   auto comment = [](int i) {
     return "投稿者 : 名" + std::to_string(i) + " (2026/11/30 12:00:00)<br>\r\n文" + std::to_string(i) + "<hr>\r\n";
   };
-  EXPECT_TRUE(EndsWith(page, "[更新日付:2026/11/04 10:00:00]</div>\r\n<COMMENTLINK>\r\n<div align=\"center\">記事へのコメント"
+  EXPECT_TRUE(Has(page, "[更新日付:2026/11/04 10:00:00]</div>\r\n<COMMENTLINK>\r\n<div align=\"center\">記事へのコメント"
                              "</div><br>\r\n" + comment(4) + comment(3) + "<div align=\"center\"><a href=\"javascript:"
                              "_opencomment('nextcomment')\">残りコメントの開閉</a></div><br>\r\n<div id=\"nextcomment\" "
-                             "style=\"display:none\">\r\n" + comment(2) + comment(1) + "</div>\r\n</td>\r\n"
+                             "style=\"display:none\">\r\n" + comment(2) + comment(1) + "</div>\r\n<form style=\"margin:0px;\" "
+                             "method=\"post\" action=\"./velm.exe?demo+sm+" + latest + "\">\r\n"));
+  EXPECT_TRUE(EndsWith(page, "</textarea></div>\r\n<input type=\"submit\" value=\"コメントする\">\r\n</div></form>\r\n</td>\r\n"
                              "</tr></table></div>\r\n</body></html>\r\n"));
 
   // Comments close a number of days after the last save: a week still takes them, eight days not.
@@ -137,6 +147,48 @@ TEST_F(Pages, ViewPassword) {
   EXPECT_TRUE(Has(blog.Page("demo+sl+" + latest, "", "VIEWPASS-demo=open%20sesame"), "本文<b>最新</b>"));
   for (const char* wrong : {"VIEWPASS-demo=open", "VIEWPASS-other=open%20sesame"})
     EXPECT_TRUE(Has(blog.Page("demo", "", wrong), kViewPassCell)) << wrong;
+}
+
+// Without the view password nothing of the blog's content shows in any box of the side menu,
+// in the trackback list or the feeds; the menu text and the owner's boxes stay.
+TEST_F(Pages, PrivateBlogShowsNoContentAnywhere) {
+  blog.Comment("c1", latest, "読者", "コメント本文");
+  blog.Inst.Write(blog.Dir + "url.link", "\"l1\",\"http://link.example/\",\"リンク先\"\r\n");
+  blog.Inst.Write(blog.Dir + "trackback.txt", SjisToUtf8(MakeRecordLine({"1", Stamp(5), "20261105100000abc", latest, "よそ",
+                                                                        "ピング題", "抜粋", "http://x/"})) + "\r\n");
+  blog.Style("VIEWPASSWORD=pw\r\nUSECOMMENT=1\r\nUSETRACKBACK=1\r\n");
+  blog.Inst.Write(blog.Dir + "custommenu.txt",
+                  "<MONTHCONTENT>|<CATEGORY>|<NEWCONTENT>|<NEWCOMMENT>|<LINKURL>|<LASTPHOTOSUBJECT>|<RANDOMPHOTO>\r\n"
+                  "<CALENDAR>\r\nメニュー文<PROFILE>\r\n");
+  blog.Ini("USECUSTOMMENU=ON\r\n");
+  blog.Style("VIEWPASSWORD=pw\r\nUSECOMMENT=1\r\nUSETRACKBACK=1\r\nUSECUSTOMMENU=1\r\n");
+  const std::string secrets[] = {"一つ目", "最新", "日記", "読者", "リンク先", "ピング題", latest, ">2026/11</a>", "+sv+20261104"};
+  for (const std::string& q : std::vector<std::string>{"demo", "demo+sv+202611", "demo+dv", "demo+pa", "demo+ul+x", "demo+sl+" + latest, "demo+tv+" + latest,
+                              "demo+rss", "demo+rssl20", "demo+atoml"}) {
+    const std::string page = blog.Page(q);
+    for (const std::string& secret : secrets) EXPECT_FALSE(Has(page, secret)) << q << " shows " << secret;
+  }
+  const std::string top = blog.Page("demo");
+  EXPECT_TRUE(Has(top, "<td class=\"navicell\">\r\n||||||\r\n"));
+  EXPECT_TRUE(Has(top, "メニュー文プロフィールは未設定です"));
+  EXPECT_TRUE(Has(blog.Page("demo+tv+" + latest), "トラックバックはありません"));
+  // With the cookie all of it is there.
+  const std::string open = blog.Page("demo", "", "VIEWPASS-demo=pw");
+  for (const std::string secret : {"最新", "日記(2)", "読者", "リンク先"}) EXPECT_TRUE(Has(open, secret)) << secret;
+  EXPECT_TRUE(Has(blog.Page("demo+sv+202611", "", "VIEWPASS-demo=pw"), "+sv+20261104"));
+  EXPECT_TRUE(Has(blog.Page("demo+tv+" + latest, "", "VIEWPASS-demo=pw"), "ピング題"));
+}
+
+// The newest-comments box takes the newest comments of public articles: comments of a hidden
+// article or category do not push older public ones out.
+TEST_F(Pages, NewestCommentsOfPublicArticlesOnly) {
+  blog.Style("USECOMMENT=1\r\n");
+  blog.Comment("c1", first, "古い読者", "public");
+  for (int i = 0; i < 12; ++i) blog.Comment(i % 2 ? "c1" : "c2", i % 2 ? hidden : hiddenCategory, "隠れ", "x");
+  const std::string page = blog.Page("demo");
+  EXPECT_TRUE(Has(page, "<a href=\"./velm.exe?demo+sl+" + first + "\">一つ目</a><br>\r\n <span style=\"font-weight:bold\">"
+                        "古い読者</span>"));
+  EXPECT_FALSE(Has(page, "コメントはありません") || Has(page, "隠れ"));
 }
 
 // A page built from the saved summary of the index equals the one built by reading every line,

@@ -39,18 +39,18 @@ TEST(UserColors, CompleteRowsSavedEmptyFormClears) {
   EXPECT_TRUE(Has(cell, "name=\"colorcode19\" value=\"\"></td></tr>\r\n</table>\r\n<input type=\"submit\" value=\"上記の内容で登録します\">"));
   EXPECT_FALSE(Has(cell, "colorname20"));
 
-  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", "空"}, {"colorcode0", "#87ceeb"}, {"colorname1", "名前だけ"},
+  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", " 空 "}, {"colorcode0", "#87ceeb"}, {"colorname1", "名前だけ"},
                                                 {"colorcode2", "#000"}, {"colorname5", "\"引用\"<色>"}, {"colorcode5", "red\r\n\"x\"<y>"},
                                                 {"colorname19", "最後"}, {"colorcode19", "navy"}, {"colorname20", "範囲外"},
                                                 {"colorcode20", "red"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">設定を保存しました</p>\r\n"));
-  EXPECT_EQ(blog.AccountFile("usercolor.txt"), "\"空\",\"#87ceeb\"\r\n\"&quot;引用&quot;&lt;色&gt;\",\"redxy\"\r\n\"最後\",\"navy\"\r\n");
+  EXPECT_EQ(blog.AccountFile("usercolor.txt"), "\" 空 \",\"#87ceeb\"\r\n\"&quot;引用&quot;&lt;色&gt;\",\"redxy\"\r\n\"最後\",\"navy\"\r\n");
   EXPECT_TRUE(Has(cell, "name=\"colorname1\" value=\"&quot;引用&quot;&lt;色&gt;\"></td><td><input type=\"text\" name=\"colorcode1\" "
                         "value=\"redxy\">"));
   // The colours join every colour choice of the settings page.
   EXPECT_TRUE(Has(blog.OwnerPage("demo+vv"), "<option value=\"navy\" style=\"color:navy\">最後</option>"));
 
-  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", " "}, {"colorcode0", "red"}}));
+  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", ""}, {"colorcode0", "red"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">ユーザーカラーをクリアしました</p>"));
   EXPECT_FALSE(blog.AccountHas("usercolor.txt"));
   EXPECT_FALSE(Has(blog.OwnerPage("demo+vv"), "最後"));
@@ -81,11 +81,11 @@ TEST(Gadgets, EveryBoxSavedBetweenItsMarks) {
   EXPECT_FALSE(Has(cell, "<p style=\"color:blue\">"));
 
   cell = SettingCell(blog.OwnerPage("demo+ms", {{"sidemenu1", "<b>一</b>\r\n二行目"}, {"sidemenu3", "三"},
-                                                {"sidemenu6", "範囲外"}}));
+                                                {"sidemenu4", "四\r\n"}, {"sidemenu6", "範囲外"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">設定を保存しました</p>\r\n<p>ガジェットエリアは"));
   EXPECT_EQ(blog.AccountFile("sidemenu.txt"),
-            "SIDEMENU1START\r\n<b>一</b>\r\n二行目\r\nSIDEMENU1END\r\nSIDEMENU2START\r\nSIDEMENU2END\r\nSIDEMENU3START\r\n三\r\n"
-            "SIDEMENU3END\r\nSIDEMENU4START\r\nSIDEMENU4END\r\nSIDEMENU5START\r\nSIDEMENU5END\r\n");
+            "SIDEMENU1START\r\n<b>一</b>\r\n二行目\r\nSIDEMENU1END\r\nSIDEMENU2START\r\n\r\nSIDEMENU2END\r\nSIDEMENU3START\r\n"
+            "三\r\nSIDEMENU3END\r\nSIDEMENU4START\r\n四\r\n\r\nSIDEMENU4END\r\nSIDEMENU5START\r\n\r\nSIDEMENU5END\r\n");
   EXPECT_TRUE(Has(cell, "<textarea name=\"sidemenu1\" rows=\"10\" cols=\"65\">&lt;b&gt;一&lt;/b&gt;\r\n二行目</textarea>"));
   // The gadget area of a three-column page shows the boxes; an emptied box no longer shows its default.
   blog.Style("LAYOUTTYPE=2\r\n");

@@ -94,8 +94,7 @@ TEST(UpdatePing, SaveWritesTenSlotsAndOnlyFromAPost) {
       blog.Page("demo+pw", "upe0=1&upu0=http%3A%2F%2Fping.example%2FRPC2&upf0=weblogUpdates&upu1=%22a%0D%0Ab%22&upe2=0"
                            "&upf2=Other&upe9=1",
                 cookie);
-  EXPECT_EQ(Frame(page), "<span style=\"color:blue\">更新Pingの設定を更新しました。<br>"
-                         "更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。</span>");
+  EXPECT_EQ(Frame(page), "更新Pingの設定を更新しました。<br>更新Pingを送信する場合は再度「更新Ping」から実行を行って下さい。");
   std::string want = "\"1\",\"http://ping.example/RPC2\",\"weblogUpdates\"\r\n\"0\",\"ab\",\"\"\r\n\"0\",\"\",\"Other\"\r\n";
   for (int i = 3; i < 9; ++i) want += "\"0\",\"\",\"\"\r\n";
   want += "\"1\",\"\",\"\"\r\n";
@@ -115,7 +114,10 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
   const int closed = ClosedLoopbackPort();
   blog.Ini("UPDATEPINGSENDSPAMTIME=0\r\nNETTIMEOUT=1\r\n" + kPing +
            "UPDATEPINGTYPESTART=\"Fixed\",\"1.0\",\"\",\"\",\"SJIS\",\"" + server.URL("/fault") +
-           "\"\r\n<x><velmtitle></x>\r\nUPDATEPINGTYPEEND\r\n");
+           "\"\r\n<x><velmtitle></x>\r\nUPDATEPINGTYPEEND\r\n"
+           // A second type of the same name: the slot keeps the address the first one gave it.
+           "UPDATEPINGTYPESTART=\"Fixed\",\"1.0\",\"\",\"\",\"SJIS\",\"" + server.URL("/other") +
+           "\"\r\n<y/>\r\nUPDATEPINGTYPEEND\r\n");
   blog.Inst.Write(blog.Dir + "title.txt", "テスト&ブログ\r\n");
   blog.Inst.Write(blog.Dir + "updateping.txt",
                   "\"1\",\"" + server.URL("/thanks") + "\",\"weblogUpdates\"\r\n"  // answered
@@ -135,13 +137,15 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
             "<tr><td>1</td><td>weblogUpdates</td><td>" + server.URL("/thanks") +
                 "</td><td>0</td><td>Thanks for the ping.</td></tr>"
                 "<tr><td>2</td><td>Fixed</td><td>" + server.URL("/fault") + "</td><td>4</td><td>Too many pings</td></tr>"
+                "<tr><td>2</td><td>Fixed</td><td>" + server.URL("/fault") + "</td><td>4</td><td>Too many pings</td></tr>"
                 "<tr><td>5</td><td>weblogUpdates</td><td>" + server.URL("/garbage") +
                 "</td><td></td><td><span style=\"color:blue; font-weight:bold\">plain &lt;b&gt;text&lt;/b&gt;<br>line 2<br>"
                 "</span></td></tr>"
                 "<tr><td>6</td><td>weblogUpdates</td><td>http://127.0.0.1:" + std::to_string(closed) +
                 "/</td><td></td><td>No Status</td></tr></table>");
   const auto got = server.Recorded();
-  ASSERT_EQ(got.size(), 3u);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_TRUE(StartsWith(got[2], "POST /fault HTTP/1.0\r\n") && EndsWith(got[2], "\r\n\r\n<y/>")) << got[2];
   const std::string body = "<?xml version=\"1.0\"?>\r\n<methodCall><methodName>weblogUpdates.ping</methodName>"
                            "<params><param><value>" + SjisToUtf8("テスト&ブログ") + "</value></param>\r\n"
                            "<param><value>http://127.0.0.1/velm.exe?demo</value></param></params></methodCall>";

@@ -3,47 +3,15 @@
 //   node tests/e2e/browse.mjs path/to/velm.exe
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
-import os from 'node:os';
-import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { artifact, launchBrowser, records, startSite } from './site.mjs';
 
 const velmExe = process.argv[2];
-const here = path.dirname(new URL(import.meta.url).pathname);
-const repo = path.resolve(here, '../..');
-let root, port, server, browser, page, blog;
+let site, browser, page, blog;
 const problems = [];
-const at = (rel) => path.join(root, rel);
-const url = (q) => `http://127.0.0.1:${port}/velm.exe?${q}`;
-const sjis = (rel) => new TextDecoder('shift_jis').decode(fs.readFileSync(at(rel)));
+const url = (q) => site.url(q);
+const sjis = (rel) => site.sjis(rel);
 
-// A temporary installation with the demo blog, served by lighttpd on a free loopback port.
-async function startSite() {
-  root = fs.mkdtempSync(path.join(os.tmpdir(), 'velm-e2e-'));
-  port = await new Promise((resolve) => {
-    const srv = net.createServer().listen(0, '127.0.0.1', () => { const p = srv.address().port; srv.close(() => resolve(p)); });
-  });
-  for (const d of ['images/demo', 'template', 'log', 'velmsystem/demo']) fs.mkdirSync(at(d), { recursive: true });
-  fs.copyFileSync(velmExe, at('velm.exe'));
-  fs.chmodSync(at('velm.exe'), 0o755);
-  const ini = fs.readFileSync(path.join(repo, 'deploy/velm.ini'), 'latin1').replace(/^SYSTEMURL=.*$/m, `SYSTEMURL=http://127.0.0.1:${port}/`);
-  fs.writeFileSync(at('velm.ini'), ini.replace(/\r?\n/g, '\r\n'), 'latin1');
-  fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
-  execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
-  const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
-  fs.writeFileSync(at('lighttpd.conf'), conf);
-  server = spawn('/usr/sbin/lighttpd', ['-D', '-f', at('lighttpd.conf')], { stdio: 'inherit' });
-  for (let tries = 0; !(await fetch(`http://127.0.0.1:${port}/log/`).then(() => true, () => false)); tries += 1) {
-    if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
-    await new Promise((r) => setTimeout(r, 100));
-  }
-}
-
-// Record lines: quoted fields separated by commas.
-const records = (text) => text.split('\r\n').filter((l) => l !== '').map((l) => [...l.matchAll(/"((?:[^"]|"")*)"|([^",\s]+)/g)]
-  .map((m) => (m[1] !== undefined ? m[1].replaceAll('""', '"') : m[2])));
 const unescape = (s) => s.replaceAll('&lt;', '<').replaceAll('&gt;', '>').replaceAll('&quot;', '"').replaceAll('&amp;', '&');
 const monthOf = (date) => date.slice(0, 4) + date.slice(5, 7);
 const dayOf = (date) => monthOf(date) + date.slice(8, 10);
@@ -71,12 +39,11 @@ const ofCategory = (id) => blog.articles.filter((a) => a.category === id);
 describe('demo blog in the browser', () => {
   before(async () => {
     assert.ok(velmExe && fs.existsSync(velmExe), 'usage: node browse.mjs velm.exe');
-    await startSite();
+    site = await startSite(velmExe);
     blog = loadBlog();
     assert.ok(blog.articles.length > 10 && blog.all.length > blog.articles.length, 'several pages, some hidden articles');
     assert.ok(blog.categories.some((c) => !c.shown), 'one category is hidden');
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: ['--headless', '--no-sandbox',
-      '--disable-gpu', '--disable-background-networking', '--disable-quic', '--no-first-run', '--disable-component-update', '--disable-sync'] });
+    browser = await launchBrowser();
     page = await browser.newPage({ viewport: { width: 1024, height: 900 } });
     page.on('console', (msg) => {
       // The browser's own look for /favicon.ico is not the blog's doing.
@@ -89,8 +56,7 @@ describe('demo blog in the browser', () => {
 
   after(async () => {
     await browser?.close();
-    server?.kill('SIGTERM');
-    if (root) fs.rmSync(root, { recursive: true, force: true });
+    site?.stop();
   });
 
   it('shows the top page in Shift_JIS with its calendar and categories', async () => {
@@ -113,8 +79,7 @@ describe('demo blog in the browser', () => {
       }
     }
     assert.equal(await page.locator('a[href="./velm.exe?demo+dv"]').innerText(), `全ての記事(${blog.articles.length})`);
-    fs.mkdirSync(path.join(here, 'artifacts'), { recursive: true });
-    await page.screenshot({ path: path.join(here, 'artifacts/browse-top.png'), fullPage: true });
+    await page.screenshot({ path: artifact('browse-top.png'), fullPage: true });
   });
 
   it('follows the older-page link', async () => {

@@ -6,6 +6,7 @@ import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
+import { chromium } from 'playwright-core';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 export const repo = path.resolve(here, '../..');
@@ -26,8 +27,10 @@ export async function startSite(velmExe, ini = []) {
   fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
   execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
   const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
-  fs.writeFileSync(at('lighttpd.conf'), conf);
-  const server = spawn('/usr/sbin/lighttpd', ['-D', '-f', at('lighttpd.conf')], { stdio: 'inherit' });
+  // The configuration stays outside the served folder.
+  const confPath = `${root}.lighttpd.conf`;
+  fs.writeFileSync(confPath, conf);
+  const server = spawn('/usr/sbin/lighttpd', ['-D', '-f', confPath], { stdio: 'inherit' });
   for (let tries = 0; !(await fetch(`http://127.0.0.1:${port}/log/`).then(() => true, () => false)); tries += 1) {
     if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
     await new Promise((r) => setTimeout(r, 100));
@@ -39,12 +42,27 @@ export async function startSite(velmExe, ini = []) {
     stop() {
       server.kill('SIGTERM');
       fs.rmSync(root, { recursive: true, force: true });
+      fs.rmSync(confPath, { force: true });
     },
   };
 }
 
 export const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-quic',
   '--no-first-run', '--disable-component-update', '--disable-sync'];
+
+export function launchBrowser() {
+  return chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: chromiumArgs });
+}
+
+// Record lines: quoted fields separated by commas.
+export const records = (text) => text.split('\r\n').filter((l) => l !== '').map((l) => [...l.matchAll(/"((?:[^"]|"")*)"|([^",\s]+)/g)]
+  .map((m) => (m[1] !== undefined ? m[1].replaceAll('""', '"') : m[2])));
+
+// Where the tests leave their screenshots.
+export function artifact(name) {
+  fs.mkdirSync(path.join(here, 'artifacts'), { recursive: true });
+  return path.join(here, 'artifacts', name);
+}
 
 const crcTable = Array.from({ length: 256 }, (_, n) => {
   let c = n;

@@ -38,8 +38,12 @@ TEST_F(Request, VariablesFallBackBetweenBothNames) {
   setenv("HTTP_REMOTE_ADDR", "10.0.0.1", 1);
   TCGIRequest r = Make();
   EXPECT_EQ(r.ContentType(), "multipart/form-data; boundary=xyz");
-  EXPECT_EQ(r.UserAgent(), "agent");
-  EXPECT_EQ(r.RemoteAddr(), "10.0.0.1");
+  EXPECT_EQ(r.Variable("HTTP_USER_AGENT"), "agent");
+  // The client's own values never come from another name, which a request header could fill.
+  EXPECT_EQ(r.UserAgent(), "");
+  EXPECT_EQ(r.RemoteAddr(), "");
+  setenv("REMOTE_ADDR", std::string(2000, '1').c_str(), 1);
+  EXPECT_EQ(r.RemoteAddr(), std::string(1023, '1'));
   setenv("HTTP_CONTENT_TYPE", "text/plain", 1);  // the first name wins when set
   EXPECT_EQ(r.ContentType(), "text/plain");
 
@@ -68,11 +72,15 @@ TEST_F(Request, BodyAndCookieFields) {
   const std::string body = "title=%95%5C%8E%A6&Body=a+b%26c&q=\"x&y\"&empty=&title=second";
   setenv("CONTENT_LENGTH", std::to_string(body.size()).c_str(), 1);
   TCGIRequest r = Make(body);
-  EXPECT_EQ(r.Content(), body);
+  EXPECT_EQ(r.Content(), "");  // read when first wanted
   EXPECT_EQ(r.ContentFieldValue("TITLE"), "表示");  // first match, name without case
+  EXPECT_EQ(r.Content(), body);
   EXPECT_EQ(r.ContentFieldValue("body"), "a b&c");
   EXPECT_EQ(r.ContentFieldValue("q"), "\"x&y\"");     // "&" inside quotes does not split
   EXPECT_EQ(r.ContentFieldValue("missing"), "");
+  EXPECT_EQ(r.ContentFieldValue("empty"), "");
+  EXPECT_EQ(r.ContentFieldValue("titl"), "");
+  EXPECT_EQ(r.ContentFieldValue("title=%95"), "");
   EXPECT_EQ(r.ContentFields().size(), 5u);
   EXPECT_EQ(r.RawBody(), body);
   EXPECT_EQ(FieldValue({"titlex=1", "a=b=c"}, "a"), "b=c");  // the whole name, the first "="
@@ -90,17 +98,45 @@ TEST_F(Request, BodyAndCookieFields) {
 TEST_F(Request, ShortBodyEndsAtEndOfInput) {
   setenv("CONTENT_LENGTH", "1000000", 1);
   TCGIRequest r = Make("a=1&b=2");
-  EXPECT_EQ(r.Content(), "a=1&b=2");
   EXPECT_EQ(r.RawBody(), "a=1&b=2");
   EXPECT_EQ(r.ContentFieldValue("b"), "2");
   setenv("CONTENT_LENGTH", "3", 1);  // only the announced bytes are read
   EXPECT_EQ(Make("a=1&b=2").RawBody(), "a=1");
   setenv("CONTENT_LENGTH", "-5", 1);
-  EXPECT_EQ(Make("a=1").Content(), "");
+  EXPECT_EQ(Make("a=1").RawBody(), "");
   unsetenv("CONTENT_LENGTH");
   TCGIRequest none = Make("a=1");
   EXPECT_EQ(none.RawBody(), "");
   EXPECT_EQ(none.ContentFieldValue("a"), "");
+}
+
+// Names are compared as decoded, escapes included; the value is the rest after the first "=".
+TEST_F(Request, FieldNamesAsDecoded) {
+  const std::string body = "%6Co%67in%6eame=x%3Dy&a%3Db=c&plus+name=1&%%=2&q\"&\"=3";
+  setenv("CONTENT_LENGTH", std::to_string(body.size()).c_str(), 1);
+  TCGIRequest r = Make(body);
+  EXPECT_EQ(r.ContentFieldValue("LOGINNAME"), "x=y");
+  EXPECT_EQ(r.ContentFieldValue("a"), "b=c");
+  EXPECT_EQ(r.ContentFieldValue("plus name"), "1");
+  EXPECT_EQ(r.ContentFieldValue("%"), "2");
+  EXPECT_EQ(r.ContentFieldValue("q\"&\""), "3");
+  // The same answers as the field list.
+  for (const char* name : {"loginname", "a", "plus name", "%", "q\"&\"", "none"})
+    EXPECT_EQ(r.ContentFieldValue(name), FieldValue(r.ContentFields(), name)) << name;
+}
+
+// A body announced larger than the command can use is never read; within the limit it is.
+TEST_F(Request, BodyBeyondTheLimitIsNotRead) {
+  setenv("CONTENT_LENGTH", "7", 1);
+  TCGIRequest r = Make("a=1&b=2");
+  r.SetBodyLimit(6);
+  EXPECT_TRUE(r.BodyTooLarge());
+  EXPECT_EQ(r.ContentFieldValue("a"), "");
+  EXPECT_EQ(r.RawBody(), "");
+  TCGIRequest fits = Make("a=1&b=2");
+  fits.SetBodyLimit(7);
+  EXPECT_FALSE(fits.BodyTooLarge());
+  EXPECT_EQ(fits.ContentFieldValue("b"), "2");
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+#include <sys/time.h>
+
+#include <filesystem>
 #include <set>
 
 #include "store_fixture.h"
@@ -87,6 +90,50 @@ TEST_F(FileAccessTest, HeldLockMakesOthersWaitOrFail) {
   EXPECT_TRUE(AppendLineToFile(p, "appended"));
   waitpid(holder, nullptr, 0);
   EXPECT_EQ(Read("held.txt"), "replaced\r\nappended\r\n");
+}
+
+// Only a failure that may pass is retried: a missing folder or a path through a file fails at
+// once, through every door (not after 101 tries 500 ms apart).
+TEST_F(FileAccessTest, LastingFailuresEndAtOnce) {
+  Write("plain", "x");
+  const long long t0 = NowMs();
+  for (const std::string& p : {dir + "missing/f.txt", dir + "plain/f.txt"}) {
+    EXPECT_FALSE(AppendLineToFile(p, "x")) << p;
+    EXPECT_FALSE(AppendLineUnlessFound(p, "x")) << p;
+    EXPECT_FALSE(SaveTextToFile(p, "x")) << p;
+    EXPECT_FALSE(RewriteLines(p, [](TStringList&, bool) { return TRewrite::Save; })) << p;
+    TStringList lines;
+    EXPECT_FALSE(LoadLinesFromFile(p, lines)) << p;
+    // A file in a missing folder is a missing file to the readers of what may not exist yet.
+    const bool missing = p.find("missing") != std::string::npos;
+    TFileStamp stamp;
+    EXPECT_EQ(ReadFileFrom(p, 0, [](const char*, size_t) {}, stamp), missing) << p;
+    EXPECT_EQ(CountLinesThenDelete(p, [](long long) { return true; }), missing) << p;
+  }
+  EXPECT_LT(NowMs() - t0, 500);
+  // A missing file in an existing folder is no failure for the readers.
+  TFileStamp stamp;
+  EXPECT_TRUE(ReadFileFrom(dir + "none.txt", 0, [](const char*, size_t) {}, stamp));
+  EXPECT_EQ(stamp.Size, -1);
+  TLockedFile f;
+  EXPECT_FALSE(f.Open(dir + "none.txt", TOpen::Read));
+  EXPECT_TRUE(f.Missing());
+}
+
+// A rewrite removes what killed writers of its own file left behind, once it is ten minutes old;
+// other files' temporaries and fresh ones stay.
+TEST_F(FileAccessTest, RewriteRemovesStaleTemporaries) {
+  const std::string old[] = {".data.txt.4242.123456.tmp", ".data.txt.77.lock3.tmp"};
+  const std::string keep[] = {".data.txt.4243.99.tmp", ".other.txt.4242.1.tmp", ".data.txt.x.1.tmp", "data.txt.1.2.tmp"};
+  for (const auto& n : old) Write(n, "left");
+  for (const auto& n : keep) Write(n, "kept");
+  const time_t past = time(nullptr) - 601;
+  const struct timeval tv[2] = {{past, 0}, {past, 0}};
+  for (const auto& n : old) utimes((dir + n).c_str(), tv);
+  for (size_t i = 1; i < std::size(keep); ++i) utimes((dir + keep[i]).c_str(), tv);
+  ASSERT_TRUE(SaveLinesToFile(dir + "data.txt", {"a"}));
+  for (const auto& n : old) EXPECT_FALSE(std::filesystem::exists(dir + n)) << n;
+  for (const auto& n : keep) EXPECT_TRUE(std::filesystem::exists(dir + n)) << n;
 }
 
 // Writers in several processes rewrite and append at once: nothing is lost, nothing torn; a

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <strings.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -89,8 +90,10 @@ void TTestInstall::Remove(const std::string& rel) const { fs::remove_all(FRoot +
 TCGIResult TTestInstall::Run(const TCGIRun& r) const {
   const char* path = std::getenv("PATH");
   std::vector<std::string> strings = {FRoot + "velm.exe"};
+  if (r.measureMemory) strings.insert(strings.begin(), VELM_PEAK_RSS);
   strings.insert(strings.end(), r.args.begin(), r.args.end());
   const size_t argc = strings.size();
+  const int peak = r.measureMemory ? ::memfd_create("peak", MFD_CLOEXEC) : -1;
   const long long length = r.contentLength == -2 ? static_cast<long long>(r.body.size()) : r.contentLength;
   const std::pair<const char*, std::string> vars[] = {
       {"PATH", path && *path ? path : "/usr/bin:/bin"}, {"TZ", "Asia/Tokyo"}, {"GATEWAY_INTERFACE", "CGI/1.1"},
@@ -102,6 +105,7 @@ TCGIResult TTestInstall::Run(const TCGIRun& r) const {
       {"HTTP_REFERER", r.referer}, {"HTTP_ORIGIN", r.origin}};
   for (const auto& [name, value] : vars)
     if (!value.empty()) strings.push_back(name + ("=" + value));
+  for (const auto& [name, value] : r.env) strings.push_back(name + "=" + value);
   for (const char* pass : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
     if (const char* v = std::getenv(pass)) strings.push_back(pass + ("=" + std::string(v)));
   strings.push_back("QUERY_STRING=" + r.query);  // set even when empty
@@ -119,6 +123,7 @@ TCGIResult TTestInstall::Run(const TCGIRun& r) const {
   if (pid == 0) {
     ::dup2(in, 0);
     ::dup2(out, 1);
+    if (peak >= 0) ::dup2(peak, 3);
     if (::chdir(FRoot.c_str()) == 0) ::execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
@@ -132,6 +137,11 @@ TCGIResult TTestInstall::Run(const TCGIRun& r) const {
   for (int fd : {in, out, pidfd}) ::close(fd);
   if (!ok) throw std::runtime_error("cannot read the output");
   TCGIResult res = ParseCGIOutput(captured);
+  if (peak >= 0) {
+    char text[32] = {};
+    if (::pread(peak, text, sizeof text - 1, 0) > 0) res.maxRssKb = std::atol(text);
+    ::close(peak);
+  }
   res.exitCode = killed ? 128 + SIGKILL : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return res;
 }

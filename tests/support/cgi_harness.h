@@ -15,12 +15,15 @@ struct TCGIRun {
   std::string remoteAddr = "127.0.0.1";
   std::string userAgent, referer;
   std::string origin;                // HTTP_ORIGIN when set
+  std::vector<std::pair<std::string, std::string>> env;  // further variables (a header as HTTP_...)
   bool protocol = true;              // SERVER_PROTOCOL=HTTP/1.1, or unset
+  bool measureMemory = false;        // fills TCGIResult::maxRssKb
 };
 
 // One run's output. When it begins with "Status: ", headers excludes the Status line and the closing "Content:" line.
 struct TCGIResult {
   int exitCode = 0;                  // 128 + signal when killed
+  long maxRssKb = 0;                 // the process's peak resident memory (measureMemory)
   std::string status;                // e.g. "200 OK"
   std::vector<std::pair<std::string, std::string>> headers;
   std::string header(const std::string& name) const;  // first value without case, "" when absent

@@ -44,6 +44,12 @@ TEST(FeedReader, RSS20ItemsRenderThroughTheBoxTemplate) {
   EXPECT_EQ(f.RSSVersion + "|" + c.Title + "|" + c.Link + "|" + c.Description + "|" + c.Language,
             "2.0|日記|http://example.jp/|ある日記|ja");
   EXPECT_EQ(c.Items.size(), 3u);
+
+  // The body is read as lines: a break inside an element, LF or CR alone, comes out as CR LF.
+  EXPECT_EQ(Box("<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><item><title>a\nb</title>\n<link>http://e/</link>"
+                "<description>c\rd\r\ne</description></item></channel></rss>",
+                true),
+            Items(" <a href=\"http://e/\" target=\"_blank\">a\r\nb</a><br><span style=\"color:silver\">c\r\nd\r\ne</span><br>\r\n"));
 }
 
 TEST(FeedReader, RSS10AndAtomDocuments) {
@@ -74,7 +80,7 @@ TEST(FeedReader, RSS10AndAtomDocuments) {
   EXPECT_EQ(Box(atom, true),
             Items("2026-12-03 <a href=\"http://example.jp/e1\" target=\"_blank\">E &amp;lt;1&amp;gt;</a><br>"
                   "<span style=\"color:silver\">&lt;p&gt;xy</span><br>\r\n"
-                  "2026-12-01 <a href=\"http://example.jp/e2\" target=\"_blank\">E2</a><br><span style=\"color:silver\">s</span><br>\r\n"));
+                  "2026-12-01 <a href=\"http://example.jp/e2\" target=\"_blank\">E2</a><br><span style=\"color:silver\"></span><br>\r\n"));
   TRDFFormat a;
   ASSERT_TRUE(a.Detect(atom));
   a.Parse(atom);

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <random>
 
 #include <algorithm>
 #include <cstdlib>
@@ -88,6 +92,24 @@ TEST(Encodings, JisEucAndUnicodeRoundTrips) {
                                                {SjisToJis("日本"), ckJis}, {"\x1B$@xx", ckJisOld},
                                                {"\x88\xA0", ckSjis} /* 0x81-0x9F lead */, {SjisToEuc("日本語の文章です"), ckEuc}};
   for (const auto& [bytes, kind] : kinds) EXPECT_EQ(DetectCode(bytes), kind) << kind;
+  // EUC-JP with a blank after a kanji whose second byte is 0xE0-0xEF: the walk goes on to the
+  // next character instead of taking the blank for Shift_JIS.
+  EXPECT_EQ(DetectCode(SjisToEuc("東 京都")), ckEuc);
+  EXPECT_EQ(DetectCode(SjisToEuc("東京都")), ckEuc);
+}
+
+// Text from outside becomes UTF-8 from its declared charset or its detected code; nothing that
+// maps is lost, whatever byte a field ends in.
+TEST(Encodings, ToUtf8FromDeclaredOrDetectedCode) {
+  const std::string text = "タイトル 東 京都ｶﾅ", utf8 = SjisToUtf8(text);
+  ExpectAll({{ToUtf8(SjisToEuc(text), ""), utf8}, {ToUtf8(SjisToEuc(text), "EUC-JP"), utf8},
+             {ToUtf8(text, ""), utf8}, {ToUtf8(text, "shift_jis"), utf8}, {ToUtf8(text, "Windows-31J"), utf8},
+             {ToUtf8(SjisToJis(text), ""), utf8}, {ToUtf8(SjisToJis(text), "iso-2022-jp"), utf8},
+             {ToUtf8(utf8, ""), utf8}, {ToUtf8(utf8, "UTF-8"), utf8}, {ToUtf8("plain", "euc-jp"), "plain"},
+             {ToUtf8(SjisToEuc("タイトル"), ""), SjisToUtf8("タイトル")},  // ends in 0xEB
+             {ToUtf8("\xE3\x81\x82", "utf-8"), "\xE3\x81\x82"}, {ToUtf8("a\x82", ""), "a?"}});
+  EXPECT_EQ(CharsetCode("x-unknown"), ckNone);
+  EXPECT_TRUE(IsValidUtf8(ToUtf8("\xFF\xFE\x80\x01", "")));
 }
 
 TEST(Encodings, Base64AndFoldedMimeWords) {
@@ -148,3 +170,97 @@ TEST(AddressRules, KindsVerdictsAndTheRangeWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+// The platform's conversion, as velm used it before its tables: each refused byte becomes "?".
+std::string IconvReference(const char* to, const char* from, const std::string& in) {
+  iconv_t cd = iconv_open(to, from);
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t left = in.size(), done = 0;
+  while (left > 0) {
+    char* dst = out.data() + done;
+    size_t room = out.size() - done;
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    done = out.size() - room;
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else {
+      if (out.size() - done < 4) out.resize(out.size() * 2);
+      out[done++] = '?';
+      ++src;
+      --left;
+    }
+  }
+  out.resize(done);
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+// The built-in tables convert exactly as the platform's iconv: every single byte and pair of
+// Shift_JIS, every character of the Basic Multilingual Plane, and random bytes both ways.
+TEST(Encodings, TablesAgreeWithIconv) {
+  for (unsigned a = 0; a < 256; ++a) {
+    const std::string one(1, static_cast<char>(a));
+    ASSERT_EQ(SjisToUtf8(one), IconvReference("UTF-8", "CP932", one)) << a;
+    for (unsigned b = 0; b < 256; ++b) {
+      const std::string two = one + static_cast<char>(b);
+      ASSERT_EQ(SjisToUtf8(two), IconvReference("UTF-8", "CP932", two)) << a << " " << b;
+    }
+  }
+  for (unsigned cp = 0; cp < 0x10000; ++cp) {
+    std::string u;
+    if (cp < 0x80) u += static_cast<char>(cp);
+    else if (cp < 0x800) u += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    else
+      u += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (cp & 0x3F))};
+    ASSERT_EQ(Utf8ToSjis(u), IconvReference("CP932", "UTF-8", u)) << cp;
+  }
+  std::mt19937 rng(5);
+  for (int n = 0; n < 20000; ++n) {
+    std::string s(rng() % 12, '\0');
+    for (char& c : s) c = static_cast<char>(rng() % 4 ? 0x80 + rng() % 128 : rng() % 256);
+    ASSERT_EQ(SjisToUtf8(s), IconvReference("UTF-8", "CP932", s));
+    ASSERT_EQ(Utf8ToSjis(s), IconvReference("CP932", "UTF-8", s));
+    const std::string u = SjisToUtf8(s) + "\xF0\x9F\x98\x80" + s;
+    ASSERT_EQ(Utf8ToSjis(u), IconvReference("CP932", "UTF-8", u));
+  }
+}
+
+// Case-insensitive search and replace see the text as UpperCase does (second bytes of
+// double-byte characters as they are), without making that copy.
+TEST(Strings, CaseInsensitiveSearchAsTheUpperCaseView) {
+  auto naivePos = [](const std::string& needle, const std::string& hay, size_t from) {
+    return UpperCase(hay).find(UpperCase(needle), from);
+  };
+  auto naiveReplace = [](const std::string& s, const std::string& from, const std::string& to) {
+    const std::string us = UpperCase(s), uf = UpperCase(from);
+    std::string out;
+    size_t pos = 0, hit;
+    while ((hit = us.find(uf, pos)) != std::string::npos) {
+      out.append(s, pos, hit - pos);
+      out += to;
+      pos = hit + from.size();
+    }
+    return out + s.substr(pos);
+  };
+  const char alphabet[] = {'a', 'A', 'b', '<', '>', '\x82', '\x83', '\x81', 'x', 'X', '\x61', '\x41'};
+  std::mt19937 rng(3);
+  auto text = [&](size_t n) {
+    std::string s(n, ' ');
+    for (char& c : s) c = alphabet[rng() % sizeof alphabet];
+    return s;
+  };
+  for (int i = 0; i < 50000; ++i) {
+    const std::string hay = text(rng() % 16), needle = text(1 + rng() % 3);
+    const size_t from = rng() % (hay.size() + 2);
+    ASSERT_EQ(PosText(needle, hay, from), naivePos(needle, hay, from)) << hay << "|" << needle << "|" << from;
+    ASSERT_EQ(ReplaceAllText(hay, needle, "<r>"), naiveReplace(hay, needle, "<r>")) << hay << "|" << needle;
+  }
+  EXPECT_EQ(ReplaceAllText("<logid> and <LOGID> and ア<LogId>", "<LOGID>", "1"), "1 and 1 and ア1");
+}
