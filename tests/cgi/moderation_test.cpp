@@ -173,6 +173,29 @@ TEST_F(Moderation, LargeAndBinaryBlockListStillBlocks) {
   EXPECT_TRUE(Has(blog.Inst.Run(ping).body, "<error>1</error>"));
   ping.body = "url=http://x/&title=fine&excerpt=e&blog_name=b";
   EXPECT_TRUE(Has(blog.Inst.Run(ping).body, "<error>0</error>"));
+
+  // The same for the comment lists: 10,000 words, 10,000 address rules, bytes of no text.
+  body.replace(0, 13, "commentspam");
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+bs", body), "コメントブロックを保存しました"));
+  std::string rules = "commentspam=";
+  for (int i = 0; i < 10000; ++i) rules += "%22PASS%22%2C%22IP%22%2C%2210.1." + std::to_string(i / 250) + "." + std::to_string(i % 250) + "%22%0D%0A";
+  rules += "%00%FF%22%0D%0A%22REJECT%22%2C%22IP%22%2C%2210.9.9.9%22%2C%22%22";
+  EXPECT_TRUE(Has(blog.OwnerPage("demo+bsip", rules), "コメントIPブロックを保存しました"));
+  EXPECT_EQ(blog.Lines(blog.Dir + "commentipblock.txt").size(), 10002u);
+  blog.Style("USETRACKBACK=1\r\nUSECOMMENT=1\r\n");
+  auto post = [&](const std::string& text, const std::string& address) {
+    TCGIRun r;
+    r.query = "demo+sm+" + id;
+    r.method = "POST";
+    r.body = "category=c1&commentname=reader&comment=" + text;
+    r.remoteAddr = address;
+    blog.Inst.Run(r);
+    return blog.Records("comment.txt").size();
+  };
+  EXPECT_EQ(post("hello", "10.0.0.5"), 1u);
+  EXPECT_EQ(post("Ca+sino+here", "10.0.0.5"), 1u);  // a word of the list
+  EXPECT_EQ(post("hello+again", "10.9.9.9"), 1u);   // an address of the list
+  EXPECT_EQ(post("hello+again", "10.1.0.3"), 2u);   // passed by a rule
 }
 
 TEST_F(Moderation, CustomMenuAndFooterPages) {
