@@ -452,15 +452,10 @@ bool AddContentIndex(const std::string& accountFolder, const TContentIndex& c, b
       SortByDate(lines);
       return TRewrite::Save;
     });
-  // The new line goes last: the others are copied as they are, without splitting them.
-  return RewriteText(accountFolder + kIndexFile, [&](std::string& text, bool) {
-    size_t end = text.size();
-    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
-    text.resize(end);
-    if (!text.empty()) text += "\r\n";
-    text += IndexLine(c) + "\r\n";
-    return TRewrite::Save;
-  });
+  // The new line goes last: appended, so a save costs the same however long the index is.
+  return AppendLineOrRewrite(
+      accountFolder + kIndexFile, IndexLine(c), [](const std::string&, long long) { return false; },
+      [](TStringList&) { return TRewrite::Keep; });
 }
 
 bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate) {

@@ -180,12 +180,22 @@ bool TLockedFile::ReadAll(std::string& out) const {
   }
 }
 
+constexpr long long kSweepAlways = 16384;  // folder size (bytes of names) always swept
+
 void RemoveStaleTemporaries(const std::string& path, int ageSeconds) {
   const std::string folder = FolderOf(path);
   const std::string prefix = "." + path.substr(folder.size()) + ".";
+  const time_t now = time(nullptr);
+  // A sweep reads every name of the folder, and an account folder holds two files an article.
+  // A large folder is swept now and then, with a chance that falls as it grows: a write costs
+  // about one small folder's sweep, whatever the folder holds.
+  struct stat dir {};
+  if (::stat(folder.empty() ? "." : folder.c_str(), &dir) == 0 && dir.st_size > kSweepAlways) {
+    static std::mt19937_64 rng{std::random_device{}() ^ static_cast<unsigned long long>(getpid())};
+    if (rng() % static_cast<unsigned long long>(dir.st_size / kSweepAlways + 1) != 0) return;
+  }
   DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!d) return;
-  const time_t now = time(nullptr);
   while (const dirent* e = ::readdir(d)) {
     // ".<name>." digits "." ["lock"] digits ".tmp"
     const std::string_view n = e->d_name;
@@ -435,7 +445,8 @@ bool AppendLineOrRewrite(const std::string& path, const std::string& line,
     std::string bytes = line + "\r\n";
     if (size > 0 && ReadAt(f.Fd(), &last, 1, static_cast<off_t>(size - 1)) && last != '\n' && last != '\r')
       bytes.insert(0, "\r\n");
-    ok = ::lseek(f.Fd(), 0, SEEK_END) >= 0 && WriteAll(f.Fd(), bytes.data(), bytes.size());
+    ok = ::lseek(f.Fd(), 0, SEEK_END) >= 0 && WriteAll(f.Fd(), bytes.data(), bytes.size()) &&
+         (!durable || ::fsync(f.Fd()) == 0);
   }
   return ok;
 }

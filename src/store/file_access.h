@@ -61,7 +61,8 @@ private:
 
 // Removes the temporary files that rewrites of path left behind (".<name>.<pid>.<n>.tmp" and
 // ".<name>.<pid>.lock<n>.tmp" in its folder) when they are older than ageSeconds: what a killed
-// process could not remove itself.
+// process could not remove itself. A large folder is swept only now and then (the more names it
+// holds, the more seldom), so that a write does not cost a read of every name.
 void RemoveStaleTemporaries(const std::string& path, int ageSeconds = 600);
 
 bool LoadLinesFromFile(const std::string& path, TStringList& lines);
@@ -102,7 +103,8 @@ bool RewriteText(const std::string& path,
 // its break gets one first), unless `whole`, shown the file's first line (at most 4 KiB of it)
 // and its size, asks for the whole file: then, under the same lock, `change` gets every line
 // with the new one last, and the file is replaced atomically (Save), deleted (Delete) or left
-// as it was (Keep). False when the lock could not be had or a read or write failed.
+// as it was (Keep). A durable append is synced before the lock goes. False when the lock could
+// not be had or a read or write failed.
 bool AppendLineOrRewrite(const std::string& path, const std::string& line,
                          const std::function<bool(const std::string& firstLine, long long size)>& whole,
                          const std::function<TRewrite(TStringList& lines)>& change, bool durable = true);

@@ -136,6 +136,21 @@ TEST_F(FileAccessTest, RewriteRemovesStaleTemporaries) {
   for (const auto& n : keep) EXPECT_TRUE(std::filesystem::exists(dir + n)) << n;
 }
 
+// In a folder of thousands of files the sweep runs now and then, not at every write; a stale
+// temporary still goes within a few dozen rewrites.
+TEST_F(FileAccessTest, LargeFolderIsSweptNowAndThen) {
+  for (int i = 0; i < 3000; ++i) Write("article-" + std::to_string(i) + ".txt", "");
+  Write(".data.txt.4242.1.tmp", "left");
+  const time_t past = time(nullptr) - 601;
+  const struct timeval tv[2] = {{past, 0}, {past, 0}};
+  utimes((dir + ".data.txt.4242.1.tmp").c_str(), tv);
+  int writes = 0;
+  while (std::filesystem::exists(dir + ".data.txt.4242.1.tmp") && writes < 200)
+    ASSERT_TRUE(SaveLinesToFile(dir + "data.txt", {std::to_string(++writes)}));
+  EXPECT_GT(writes, 0);
+  EXPECT_LT(writes, 200);
+}
+
 // Writers in several processes rewrite and append at once: nothing is lost, nothing torn; a
 // reader meanwhile always sees whole lines.
 TEST_F(FileAccessTest, ConcurrentWritersLoseNothing) {
