@@ -290,6 +290,25 @@ long FindLine(const TStringList& lines, const std::string& id) {
 
 // Whether an article of the index (its text) or a file of the folder has this id. Only an index
 // that holds the id's digits at all is split into lines.
+// The first line from the top with 5 or 6 fields whose field 1 is id, as FindLine finds it in
+// the lines of text: [begin, end) without its break. Only lines holding the id are split.
+bool FindLineInText(const std::string& text, const std::string& id, size_t& begin, size_t& end) {
+  if (id.empty()) return false;
+  TCSVList csv;
+  const char* const d = text.data();
+  for (const char* p = d; (p = static_cast<const char*>(
+                               ::memmem(p, text.size() - static_cast<size_t>(p - d), id.data(), id.size())));) {
+    const size_t at = static_cast<size_t>(p - d);
+    const size_t brk = text.find_last_of("\r\n", at);
+    begin = brk == std::string::npos ? 0 : brk + 1;
+    end = std::min(text.find_first_of("\r\n", at), text.size());
+    csv.SetLine(text.substr(begin, end - begin));
+    if (IsIndexLine(csv) && csv.Item(1) == id) return true;
+    p = d + end;  // the next line
+  }
+  return false;
+}
+
 bool IdTaken(const std::string& accountFolder, const std::string& index, const std::string& id) {
   if (::memmem(index.data(), index.size(), id.data(), id.size()) && FindLine(SplitLines(index), id) >= 0) return true;
   return FileExists(accountFolder + id + ".txt") || FileExists(accountFolder + id + ".iix");
@@ -465,16 +484,28 @@ bool ModifyContentIndex(const std::string& accountFolder, const TContentIndex& c
 TIndexChange ChangeContentIndex(const std::string& accountFolder, const TContentIndex& c, bool sortByDate,
                                 const std::function<bool()>& work) {
   bool found = false, worked = true;
-  const bool ok = RewriteLines(accountFolder + kIndexFile, [&](TStringList& lines, bool) {
-    const long at = FindLine(lines, c.id);
-    if (at < 0) return TRewrite::Keep;
-    found = true;
-    if (work && !(worked = work())) return TRewrite::Keep;
-    lines[static_cast<size_t>(at)] = IndexLine(c);
-    TrimList(lines);
-    if (sortByDate) SortByDate(lines);
-    return TRewrite::Save;
-  });
+  const std::string path = accountFolder + kIndexFile;
+  const bool ok =
+      sortByDate ? RewriteLines(path,
+                                [&](TStringList& lines, bool) {
+                                  const long at = FindLine(lines, c.id);
+                                  if (at < 0) return TRewrite::Keep;
+                                  found = true;
+                                  if (work && !(worked = work())) return TRewrite::Keep;
+                                  lines[static_cast<size_t>(at)] = IndexLine(c);
+                                  TrimList(lines);
+                                  SortByDate(lines);
+                                  return TRewrite::Save;
+                                })
+                 // The line is replaced where it stands; the others are copied as they are.
+                 : RewriteText(path, [&](std::string& text, bool) {
+                     size_t begin = 0, end = 0;
+                     if (!FindLineInText(text, c.id, begin, end)) return TRewrite::Keep;
+                     found = true;
+                     if (work && !(worked = work())) return TRewrite::Keep;
+                     text.replace(begin, end - begin, IndexLine(c));
+                     return TRewrite::Save;
+                   });
   if (!found) return ok ? TIndexChange::Missing : TIndexChange::Failed;
   return ok && worked ? TIndexChange::Done : TIndexChange::Failed;
 }
