@@ -60,10 +60,11 @@ enum class TPostResult { Stored, Empty, Blocked, WrongKey, Failed };
 }  // namespace
 
 std::string CommentPosterName(const std::string& posted, const std::string& defaultName, std::string& plain) {
-  std::string name = posted.substr(0, 4 * kCommentNameBytes);
+  // Tags go from the whole name before the cut: a long tag cut in half would leave its inside.
+  std::string name = RemoveTags(posted);
   std::erase_if(name, [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x20; });
   // A field must not end in half a character: it would take its closing quote along.
-  plain = EndOnCharacter(CutLength(RemoveTags(name), kCommentNameBytes, ""));
+  plain = EndOnCharacter(CutLength(name, kCommentNameBytes, ""));
   if (plain.empty()) plain = EndOnCharacter(CutLength(defaultName, kCommentNameBytes, ""));
   return Escape(plain);
 }

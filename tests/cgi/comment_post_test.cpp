@@ -57,7 +57,7 @@ protected:
   }
 
   struct TPost {
-    std::string name = "読者", text = "面白い", category = "c1", checkid, checkkey;
+    std::string name = "読者", text = "面白い", category = "c1", checkid = "", checkkey = "";
   };
   TCGIResult Post(const TPost& p, const std::string& id = "", const std::string& address = "127.0.0.1") const {
     TCGIRun r;
@@ -196,6 +196,9 @@ TEST_F(CommentPost, NamesAndTextsAreStoredSafely) {
       {"末尾\x82", "x\x82\r\ny", "末尾", "x<br>y<br>"},  // a lone first byte of a character goes
       {"<i>\x94</i>", "x", "名無し", "x<br>"},
       {"&amp;", "&lt; & >", "&amp;", "&lt; & &gt;<br>"},
+      // A tag longer than the name may be goes whole, as does a long name's tail.
+      {"<a href=\"http://example.com/" + std::string(500, 'p') + "\">花子</a>", "x", "花子", "x<br>"},
+      {std::string(150, 'n') + "<b>" + std::string(300, 'm') + "</b>", "x", std::string(100, 'n'), "x<br>"},
   };
   for (const auto& c : cases) {
     blog.Inst.Remove(blog.Dir + "comment.txt");
@@ -311,7 +314,9 @@ TEST_F(CommentPost, PictureCodeAdmitsOnePost) {
   // Wrong guesses, lower case and empty comments leave the code for the right post.
   std::string lower = code;
   for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  if (lower != code) EXPECT_EQ(Answer({.checkid = id, .checkkey = lower}), wrong);
+  if (lower != code) {
+    EXPECT_EQ(Answer({.checkid = id, .checkkey = lower}), wrong);
+  }
   EXPECT_EQ(Answer({.checkid = id, .checkkey = code + " "}), wrong);
   EXPECT_EQ(Answer({.checkid = id, .checkkey = ""}), wrong);
   EXPECT_EQ(Answer({.text = "", .checkid = id, .checkkey = code}), Done("コメントはありません"));
