@@ -153,9 +153,10 @@ int TWebModule1::DoPostComment(const TCommandEntry&) {
   // A code is used up by the post it admits; a post with nothing to store leaves it for the next try.
   TImageKeyAuth auth;
   auth.Folder = AccountFolder();
-  const bool keyRight =
-      !Css.USEKEYIMAGE || auth.Check(Request.ContentFieldValue("checkid"), Request.ContentFieldValue("checkkey"),
-                                     !text.empty());
+  // Wrong codes count like failed logins: ten from one address lock it out for ten minutes.
+  const bool keyRight = !Css.USEKEYIMAGE || CheckKeyGuess([&] {
+    return auth.Check(Request.ContentFieldValue("checkid"), Request.ContentFieldValue("checkkey"), !text.empty());
+  });
   TPostResult result = TPostResult::WrongKey;
   if (keyRight) {
     TCookie& cookie = Response.AddCookie();

@@ -343,4 +343,17 @@ TEST_F(CommentPost, PictureCodeAdmitsOnePost) {
   EXPECT_EQ(Answer({.checkid = "young", .checkkey = "CCCCC"}), wrong);
 }
 
+// Guessing is slow: ten wrong codes from one address lock that address out for ten minutes,
+// the right code included; another address still posts.
+TEST_F(CommentPost, WrongCodesLockTheGuesserOut) {
+  blog.Style("USECOMMENT=1\r\nUSEKEYIMAGE=1\r\n");
+  blog.Inst.Write(blog.Dir + "keylist.txt", KeyLine(1, "mine", "CCCCC") + KeyLine(1, "theirs", "DDDDD"));
+  const std::string wrong = Done("コメントキーが間違っています");
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(ContentOf(Post({.checkid = "mine", .checkkey = "ZZZZZ"}).body), wrong) << i;
+  EXPECT_EQ(ContentOf(Post({.checkid = "mine", .checkkey = "CCCCC"}).body), wrong);
+  EXPECT_FALSE(blog.Inst.Exists(blog.Dir + "comment.txt"));
+  EXPECT_EQ(ContentOf(Post({.checkid = "theirs", .checkkey = "DDDDD"}, "", "10.0.0.9").body), Done("コメントを行いました"));
+  EXPECT_EQ(Stored().size(), 1u);
+}
+
 }  // namespace
