@@ -1,6 +1,7 @@
 // TWebModule1: the application module that lives for one request and owns its state.
 // Every command is an operation of it; operations live in the folder of their subsystem.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,8 +92,11 @@ public:
   // The one comparison of a login name and password with an account: throttled per account and
   // client address (app/login_guard.cpp); a failure with something presented is counted.
   bool CheckCredentials(const TAccountType& account, const std::string& name, const std::string& pass);
-  bool LoginLocked(const TAccountType& account) const;
-  void LoginFailed(const TAccountType& account);
+  // The guess throttle of one guard file (per client address).
+  bool GuardLocked(const std::string& guardPath) const;
+  void GuardFailed(const std::string& guardPath);
+  // A picture-code check under the same throttle as logins (keyguard.txt).
+  bool CheckKeyGuess(const std::function<bool()>& check);
   void LoginFailurePage();
   void AdminFrame(TStringList& page);              // head + navigation column
   std::string ViewPasswordCell() const;

@@ -1,8 +1,9 @@
-// Throttling of failed login checks: after kGuardFailures failed checks for one account from
-// one client address within kGuardWindow seconds, checks from that address for that account
-// fail without comparing for kGuardLock seconds. Other addresses are not affected.
+// Throttling of guesses: after kGuardFailures failed checks for one account from one client
+// address within kGuardWindow seconds, checks from that address for that account fail without
+// comparing for kGuardLock seconds. Other addresses are not affected. Login checks count in
+// loginguard.txt, picture-code checks in keyguard.txt.
 //
-// The counts live in loginguard.txt of the account folder, one line per address:
+// The counts live in a guard file of the account folder, one line per address:
 // "address","failure times (unix seconds, blank-separated)","locked until". The file is read
 // under the shared lock by every check, changed under the exclusive one only by a failure, and
 // holds at most kGuardLines addresses (expired ones go first, then the least recent).
@@ -18,7 +19,8 @@ namespace {
 
 constexpr size_t kGuardFailures = 10, kGuardLines = 256;
 constexpr long long kGuardWindow = 600, kGuardLock = 600;
-const char kGuardFile[] = "loginguard.txt";
+const char kLoginGuard[] = "loginguard.txt";
+const char kKeyGuard[] = "keyguard.txt";
 
 struct TGuardEntry {
   std::string Address;
@@ -55,17 +57,19 @@ std::string AddressKey(const std::string& address) {
   return key;
 }
 
-std::string GuardPath(const TWebModule1& m, const TAccountType& a) { return m.Sys.DATAFOLDER + a.LoginName + "/" + kGuardFile; }
+std::string GuardPath(const TWebModule1& m, const TAccountType& a, const char* file) {
+  return m.Sys.DATAFOLDER + a.LoginName + "/" + file;
+}
 
 }  // namespace
 
-bool TWebModule1::LoginLocked(const TAccountType& account) const {
+bool TWebModule1::GuardLocked(const std::string& path) const {
   const std::string key = AddressKey(Request.RemoteAddr());
   const long long now = time(nullptr);
   bool locked = false;
   TCSVList csv;
   TGuardEntry e;
-  WalkLinesBackward(GuardPath(*this, account), [&](const std::string& line) {
+  WalkLinesBackward(path, [&](const std::string& line) {
     if (!ParseEntry(line, csv, e) || e.Address != key) return TWalk::Next;
     locked = e.LockedUntil > now;
     return TWalk::Stop;
@@ -73,8 +77,7 @@ bool TWebModule1::LoginLocked(const TAccountType& account) const {
   return locked;
 }
 
-void TWebModule1::LoginFailed(const TAccountType& account) {
-  const std::string path = GuardPath(*this, account);
+void TWebModule1::GuardFailed(const std::string& path) {
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   if (!DirectoryExists(folder) && !ForceDirectories(folder)) return;
   const std::string key = AddressKey(Request.RemoteAddr());
@@ -110,8 +113,17 @@ void TWebModule1::LoginFailed(const TAccountType& account) {
 }
 
 bool TWebModule1::CheckCredentials(const TAccountType& account, const std::string& name, const std::string& pass) {
-  if (LoginLocked(account)) return false;
+  const std::string path = GuardPath(*this, account, kLoginGuard);
+  if (GuardLocked(path)) return false;
   if (account.LoginName == name && account.Password == pass) return true;
-  if (!name.empty() || !pass.empty()) LoginFailed(account);  // nothing presented is no guess
+  if (!name.empty() || !pass.empty()) GuardFailed(path);  // nothing presented is no guess
+  return false;
+}
+
+bool TWebModule1::CheckKeyGuess(const std::function<bool()>& check) {
+  const std::string path = GuardPath(*this, Account, kKeyGuard);
+  if (GuardLocked(path)) return false;
+  if (check()) return true;
+  GuardFailed(path);
   return false;
 }

@@ -60,10 +60,11 @@ enum class TPostResult { Stored, Empty, Blocked, WrongKey, Failed };
 }  // namespace
 
 std::string CommentPosterName(const std::string& posted, const std::string& defaultName, std::string& plain) {
-  std::string name = posted.substr(0, 4 * kCommentNameBytes);
+  // Tags go from the whole name before the cut: a long tag cut in half would leave its inside.
+  std::string name = RemoveTags(posted);
   std::erase_if(name, [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x20; });
   // A field must not end in half a character: it would take its closing quote along.
-  plain = EndOnCharacter(CutLength(RemoveTags(name), kCommentNameBytes, ""));
+  plain = EndOnCharacter(CutLength(name, kCommentNameBytes, ""));
   if (plain.empty()) plain = EndOnCharacter(CutLength(defaultName, kCommentNameBytes, ""));
   return Escape(plain);
 }
@@ -152,9 +153,10 @@ int TWebModule1::DoPostComment(const TCommandEntry&) {
   // A code is used up by the post it admits; a post with nothing to store leaves it for the next try.
   TImageKeyAuth auth;
   auth.Folder = AccountFolder();
-  const bool keyRight =
-      !Css.USEKEYIMAGE || auth.Check(Request.ContentFieldValue("checkid"), Request.ContentFieldValue("checkkey"),
-                                     !text.empty());
+  // Wrong codes count like failed logins: ten from one address lock it out for ten minutes.
+  const bool keyRight = !Css.USEKEYIMAGE || CheckKeyGuess([&] {
+    return auth.Check(Request.ContentFieldValue("checkid"), Request.ContentFieldValue("checkkey"), !text.empty());
+  });
   TPostResult result = TPostResult::WrongKey;
   if (keyRight) {
     TCookie& cookie = Response.AddCookie();

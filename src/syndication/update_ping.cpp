@@ -1,7 +1,10 @@
 // Update pings: server list, throttle, the send with its result table, and the UP, PW, SU pages.
 #include "syndication/update_ping.h"
 
+#include <algorithm>
+
 #include "app/Unit1.h"
+#include "net/DBaseSocket.h"
 #include "net/httpclient.h"
 #include "render/page_parts.h"
 #include "store/DCSVList.h"
@@ -135,6 +138,8 @@ std::string SendUpdatePings(const TSystemSettings& sys, const std::string& accou
                     "<table border=\"1\" style=\"font-size:x-small; border-collapse:collapse\" cellpadding=\"3\">" +
                     "<col style=\"text-align:right\"><col><col style=\"background-color:#f0f0f0\"><col><col>" +
                     "<tr><td>No</td><td>Name</td><td>Server</td><td>Result</td><td>Message</td></tr>";
+  // The servers share one deadline: ten dead servers cannot hold the page for minutes.
+  const long long endMs = MonotonicMs() + static_cast<long long>(sys.NETTIMEOUT * 1000.0);
   for (size_t i = 0; i < servers.size(); ++i) {
     const TUpdatePingServer& slot = servers[i];
     if (!slot.Enabled) continue;
@@ -145,6 +150,8 @@ std::string SendUpdatePings(const TSystemSettings& sys, const std::string& accou
       if (address.empty()) address = type.Field[6];
       THTTPClient c;
       ConfigureHTTPClient(c, sys, TNetUse::OwnerAction);
+      const double left = static_cast<double>(endMs - MonotonicMs()) / 1000.0;
+      if (c.Deadline > 0) c.Deadline = std::max(0.001, std::min(c.Deadline, left));
       c.Port = 80;
       c.CreateLog();
       c.Method = mtCustomPost;

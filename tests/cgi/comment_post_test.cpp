@@ -57,7 +57,7 @@ protected:
   }
 
   struct TPost {
-    std::string name = "読者", text = "面白い", category = "c1", checkid, checkkey;
+    std::string name = "読者", text = "面白い", category = "c1", checkid = "", checkkey = "";
   };
   TCGIResult Post(const TPost& p, const std::string& id = "", const std::string& address = "127.0.0.1") const {
     TCGIRun r;
@@ -196,6 +196,9 @@ TEST_F(CommentPost, NamesAndTextsAreStoredSafely) {
       {"末尾\x82", "x\x82\r\ny", "末尾", "x<br>y<br>"},  // a lone first byte of a character goes
       {"<i>\x94</i>", "x", "名無し", "x<br>"},
       {"&amp;", "&lt; & >", "&amp;", "&lt; & &gt;<br>"},
+      // A tag longer than the name may be goes whole, as does a long name's tail.
+      {"<a href=\"http://example.com/" + std::string(500, 'p') + "\">花子</a>", "x", "花子", "x<br>"},
+      {std::string(150, 'n') + "<b>" + std::string(300, 'm') + "</b>", "x", std::string(100, 'n'), "x<br>"},
   };
   for (const auto& c : cases) {
     blog.Inst.Remove(blog.Dir + "comment.txt");
@@ -311,7 +314,9 @@ TEST_F(CommentPost, PictureCodeAdmitsOnePost) {
   // Wrong guesses, lower case and empty comments leave the code for the right post.
   std::string lower = code;
   for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  if (lower != code) EXPECT_EQ(Answer({.checkid = id, .checkkey = lower}), wrong);
+  if (lower != code) {
+    EXPECT_EQ(Answer({.checkid = id, .checkkey = lower}), wrong);
+  }
   EXPECT_EQ(Answer({.checkid = id, .checkkey = code + " "}), wrong);
   EXPECT_EQ(Answer({.checkid = id, .checkkey = ""}), wrong);
   EXPECT_EQ(Answer({.text = "", .checkid = id, .checkkey = code}), Done("コメントはありません"));
@@ -336,6 +341,19 @@ TEST_F(CommentPost, PictureCodeAdmitsOnePost) {
   // The check reads no list it cannot find.
   blog.Inst.Remove(blog.Dir + "keylist.txt");
   EXPECT_EQ(Answer({.checkid = "young", .checkkey = "CCCCC"}), wrong);
+}
+
+// Guessing is slow: ten wrong codes from one address lock that address out for ten minutes,
+// the right code included; another address still posts.
+TEST_F(CommentPost, WrongCodesLockTheGuesserOut) {
+  blog.Style("USECOMMENT=1\r\nUSEKEYIMAGE=1\r\n");
+  blog.Inst.Write(blog.Dir + "keylist.txt", KeyLine(1, "mine", "CCCCC") + KeyLine(1, "theirs", "DDDDD"));
+  const std::string wrong = Done("コメントキーが間違っています");
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(ContentOf(Post({.checkid = "mine", .checkkey = "ZZZZZ"}).body), wrong) << i;
+  EXPECT_EQ(ContentOf(Post({.checkid = "mine", .checkkey = "CCCCC"}).body), wrong);
+  EXPECT_FALSE(blog.Inst.Exists(blog.Dir + "comment.txt"));
+  EXPECT_EQ(ContentOf(Post({.checkid = "theirs", .checkkey = "DDDDD"}, "", "10.0.0.9").body), Done("コメントを行いました"));
+  EXPECT_EQ(Stored().size(), 1u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "blog_fixture.h"
+#include "net/DBaseSocket.h"
 #include "loopback_server.h"
 #include "text/dates.h"
 #include "text/jconvert.h"
@@ -154,6 +155,20 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
   EXPECT_EQ(got[1], "POST /fault HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: " +
                         std::to_string(std::string("<x>テスト&ブログ</x>").size()) + "\r\n\r\n<x>テスト&ブログ</x>");
   EXPECT_EQ(blog.Inst.Read(blog.Dir + "lastupdateping.txt").substr(0, 16), now);
+}
+
+// Servers that never answer share one deadline instead of taking one each.
+TEST(UpdatePing, SilentServersShareOneDeadline) {
+  TBlogFixture blog;
+  TLoopbackServer server([](TLoopbackPeer& p, int) { p.Hold(); });
+  blog.Ini("UPDATEPINGSENDSPAMTIME=0\r\nNETTIMEOUT=1\r\n" + kPing);
+  std::string slots;
+  for (int i = 0; i < 4; ++i) slots += "\"1\",\"" + server.URL("/") + "\",\"weblogUpdates\"\r\n";
+  blog.Inst.Write(blog.Dir + "updateping.txt", slots);
+  const long long start = MonotonicMs();
+  const std::string out = blog.Page("demo+su", "go=1", blog.Inst.LoginCookie());
+  EXPECT_LT(MonotonicMs() - start, 2500);
+  EXPECT_TRUE(Has(out, "<tr><td>4</td><td>weblogUpdates</td>")) << out;
 }
 
 TEST(UpdatePing, TheThrottleRefusesWithoutContactingAnyServer) {
