@@ -84,11 +84,4 @@ TEST_F(PlacePicturesTest, AFailedCopyPutsEverythingBack) {
   EXPECT_EQ(Get(id + "-2.jpg"), "two");
 }
 
-TEST(FileExtensionTest, LastComponentOnly) {
-  EXPECT_EQ(FileExtension("a.b.JPG"), ".JPG");
-  EXPECT_EQ(FileExtension("dir.x/name"), "");
-  EXPECT_EQ(FileExtension("name"), "");
-  EXPECT_EQ(FileExtension("..\\a"), "");
-}
-
 }  // namespace

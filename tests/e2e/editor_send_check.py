@@ -104,16 +104,22 @@ def main():
             except OSError:
                 time.sleep(0.1)
 
-        form = urllib.parse.urlencode({'category': 'c1', 'subject': SUBJECT, 'ucontent': '満開でした。',
-                                       'cvisible': '1', 'sendupdateping': '1', 'trackback': tb_url},
-                                      encoding='cp932').encode('ascii')
-        request = urllib.request.Request(base + 'demo+ss', data=form,
-                                         headers={'Cookie': 'INNAME=owner; INPASS=secret',
-                                                  'Origin': 'http://127.0.0.1:%d' % port})
-        with urllib.request.urlopen(request, timeout=60) as r:
-            page = r.read().decode('cp932')
+        def save(fields):
+            form = urllib.parse.urlencode(dict(category='c1', **fields), encoding='cp932').encode('ascii')
+            request = urllib.request.Request(base + 'demo+ss', data=form,
+                                             headers={'Cookie': 'INNAME=owner; INPASS=secret',
+                                                      'Origin': 'http://127.0.0.1:%d' % port})
+            with urllib.request.urlopen(request, timeout=60) as r:
+                return r.read().decode('cp932')
+
+        page = save({'subject': '下書き', 'sendupdateping': '1'})
+        check('a hidden article sends no ping', '記事を新規保存しました' in page and '<hr>' not in page and not pings)
+        started = time.monotonic()
+        page = save({'subject': SUBJECT, 'ucontent': '満開でした。', 'cvisible': '1', 'sendupdateping': '1',
+                     'trackback': tb_url})
+        check('the ping servers are given five seconds', time.monotonic() - started >= 5)
         with open(acc + 'cindex.txt', encoding='cp932') as f:
-            article = f.read().split('","')[1]
+            article = f.read().splitlines()[-1].split('","')[1]
         article_url = 'http://127.0.0.1:%d/velm.exe?demo+sl+%s' % (port, article)
 
         check('saved', '記事を新規保存しました' in page, page[-2000:])
