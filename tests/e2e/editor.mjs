@@ -50,9 +50,10 @@ async function startSite() {
   }
 }
 
-// A real JPEG made by the demo's own writer, outside the served folder.
+// A real JPEG made by the demo's own writer, kept with the temporary site (removed with it).
 function photo() {
-  const file = path.join(os.tmpdir(), `velm-editor-photo-${process.pid}.jpg`);
+  const file = path.join(root, 'upload', 'photo.jpg');
+  fs.mkdirSync(path.dirname(file), { recursive: true });
   execFileSync('/usr/bin/python3', ['-c', `import sys; sys.path.insert(0, ${JSON.stringify(path.join(repo, 'deploy/demo'))}); import images
 open(sys.argv[1], 'wb').write(images.jpeg_bytes(160, 120, lambda x, y: (x, y * 2 % 256, 128)))`, file]);
   return file;
