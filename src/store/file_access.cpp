@@ -184,11 +184,11 @@ constexpr long long kSweepAlways = 16384;  // folder size (bytes of names) alway
 
 void RemoveStaleTemporaries(const std::string& path, int ageSeconds) {
   const std::string folder = FolderOf(path);
-  const std::string prefix = "." + path.substr(folder.size()) + ".";
   const time_t now = time(nullptr);
   // A sweep reads every name of the folder, and an account folder holds two files an article.
   // A large folder is swept now and then, with a chance that falls as it grows: a write costs
-  // about one small folder's sweep, whatever the folder holds.
+  // about one small folder's sweep, whatever the folder holds. Every file's leftovers go, since
+  // most files of an article are never written again.
   struct stat dir {};
   if (::stat(folder.empty() ? "." : folder.c_str(), &dir) == 0 && dir.st_size > kSweepAlways) {
     static std::mt19937_64 rng{std::random_device{}() ^ static_cast<unsigned long long>(getpid())};
@@ -196,19 +196,22 @@ void RemoveStaleTemporaries(const std::string& path, int ageSeconds) {
   }
   DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!d) return;
+  auto digits = [](std::string_view v) {
+    return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
   while (const dirent* e = ::readdir(d)) {
-    // ".<name>." digits "." ["lock"] digits ".tmp"
+    // "." name "." digits "." ["lock"] digits ".tmp"
     const std::string_view n = e->d_name;
-    if (n.size() <= prefix.size() + 4 || n.compare(0, prefix.size(), prefix) != 0 || !n.ends_with(".tmp")) continue;
-    std::string_view mid = n.substr(prefix.size(), n.size() - prefix.size() - 4);
-    const size_t dot = mid.find('.');
-    if (dot == 0 || dot == std::string_view::npos) continue;
-    std::string_view pid = mid.substr(0, dot), serial = mid.substr(dot + 1);
+    if (n.size() < 9 || n[0] != '.' || !n.ends_with(".tmp")) continue;
+    std::string_view rest = n.substr(1, n.size() - 5);
+    const size_t b = rest.rfind('.');
+    if (b == std::string_view::npos) continue;
+    std::string_view serial = rest.substr(b + 1);
+    rest = rest.substr(0, b);
+    const size_t a = rest.rfind('.');
+    if (a == std::string_view::npos || a == 0) continue;
     if (serial.starts_with("lock")) serial.remove_prefix(4);
-    auto digits = [](std::string_view v) {
-      return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (!digits(pid) || !digits(serial)) continue;
+    if (!digits(rest.substr(a + 1)) || !digits(serial)) continue;
     const std::string tmp = folder + std::string(n);
     struct stat st {};
     if (::lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > ageSeconds) ::unlink(tmp.c_str());

@@ -59,10 +59,10 @@ private:
   struct stat FStat {};
 };
 
-// Removes the temporary files that rewrites of path left behind (".<name>.<pid>.<n>.tmp" and
-// ".<name>.<pid>.lock<n>.tmp" in its folder) when they are older than ageSeconds: what a killed
-// process could not remove itself. A large folder is swept only now and then (the more names it
-// holds, the more seldom), so that a write does not cost a read of every name.
+// Removes the temporary files that rewrites left behind in path's folder (".<name>.<pid>.<n>.tmp"
+// and ".<name>.<pid>.lock<n>.tmp") when they are older than ageSeconds: what a killed process
+// could not remove itself. A large folder is swept only now and then (the more names it holds,
+// the more seldom), so that a write does not cost a read of every name.
 void RemoveStaleTemporaries(const std::string& path, int ageSeconds = 600);
 
 bool LoadLinesFromFile(const std::string& path, TStringList& lines);

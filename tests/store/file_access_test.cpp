@@ -120,11 +120,11 @@ TEST_F(FileAccessTest, LastingFailuresEndAtOnce) {
   EXPECT_TRUE(f.Missing());
 }
 
-// A rewrite removes what killed writers of its own file left behind, once it is ten minutes old;
-// other files' temporaries and fresh ones stay.
+// A rewrite removes what killed writers left behind in its folder, once it is ten minutes old
+// (a killed save's files of an article are seldom written again); fresh ones and other names stay.
 TEST_F(FileAccessTest, RewriteRemovesStaleTemporaries) {
-  const std::string old[] = {".data.txt.4242.123456.tmp", ".data.txt.77.lock3.tmp"};
-  const std::string keep[] = {".data.txt.4243.99.tmp", ".other.txt.4242.1.tmp", ".data.txt.x.1.tmp", "data.txt.1.2.tmp"};
+  const std::string old[] = {".data.txt.4242.123456.tmp", ".data.txt.77.lock3.tmp", ".other.txt.4242.1.tmp"};
+  const std::string keep[] = {".data.txt.4243.99.tmp", ".data.txt.x.1.tmp", "data.txt.1.2.tmp", ".4242.1.tmp"};
   for (const auto& n : old) Write(n, "left");
   for (const auto& n : keep) Write(n, "kept");
   const time_t past = time(nullptr) - 601;
