@@ -2,29 +2,19 @@
 //   bench_access_bench [--quick]
 // Counting (after the first count) at 1,000,000 lines vs 10 lines; type-1 logging at 1,000,000
 // lines (earlier days, plus today's lines that the walk must pass).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "../tests/app/module_fixture.h"
 #include "bench_support.h"
 #include "text/dates.h"
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
 
 // `lines` views of earlier days (spread over the 30 days before today), then `today` of today.
 void MakeLog(const std::string& path, long lines, int today) {
@@ -50,13 +40,8 @@ void MakeLog(const std::string& path, long lines, int today) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
-  const int runs = quick ? 30 : 200;
-  const std::string dir = fs::path(argv[0]).parent_path().string() + "/";
-  if (!fs::exists(dir + "trivial_cgi")) {
-    fprintf(stderr, "needs trivial_cgi beside this program\n");
-    return 1;
-  }
+  const int runs = QuickRun(argc, argv) ? 30 : 200;
+  const std::string dir = BenchFolder(argv[0], {"trivial_cgi"});
   const std::string big = MakeTempFolder("velm-access-bench"), small = MakeTempFolder("velm-access-bench");
   constexpr int kToday = 500;
   MakeLog(big + "data/owner/access.log", 1000000 - kToday, kToday);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "store/comments.h"
 
 namespace fs = std::filesystem;
@@ -87,15 +88,8 @@ double MedianNewestUs(int n) {
   Touch(folder);  // not from memory: read from the end of the file
   TCommentList list;
   std::vector<double> t;
-  for (int r = 0; r < 2001; ++r) {
-    struct timespec a {}, b {};
-    clock_gettime(CLOCK_MONOTONIC, &a);
-    LoadCommentList(folder, "", false, list, 10);
-    clock_gettime(CLOCK_MONOTONIC, &b);
-    t.push_back((b.tv_sec - a.tv_sec) * 1e6 + (b.tv_nsec - a.tv_nsec) / 1e3);
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
+  for (int r = 0; r < 2001; ++r) t.push_back(1e3 * Ms([&] { LoadCommentList(folder, "", false, list, 10); }));
+  return Median(t);
 }
 
 }  // namespace

@@ -14,30 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The top page through velm.exe in root.
 double RunPage(const std::string& root) {
-  std::vector<std::string> env = {"SERVER_PROTOCOL=HTTP/1.1", "REQUEST_METHOD=GET", "QUERY_STRING=demo",
-                                  "REMOTE_ADDR=127.0.0.1", "TZ=Asia/Tokyo", "SCRIPT_NAME=/velm.exe"};
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string path = root + "velm.exe";
-  char* argv[] = {path.data(), nullptr};
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&fa, root.c_str());
-  const double ms = Ms([&] {
-    pid_t pid;
-    if (posix_spawn(&pid, path.c_str(), &fa, nullptr, argv, envp.data()) != 0) {
-      perror("posix_spawn");
-      exit(1);
-    }
-    int status;
-    waitpid(pid, &status, 0);
-  });
-  posix_spawn_file_actions_destroy(&fa);
-  return ms;
+  return RunCGI({.Exe = root + "velm.exe", .Dir = root, .Query = "demo", .ShowErrors = true}).Wall;
 }
 
 std::string BoxHTML(int key) {
@@ -49,15 +28,8 @@ std::string BoxHTML(int key) {
 }
 
 std::string MakeInstall(const std::string& exe, const std::string& name, bool feeds) {
-  const std::string root = "/tmp/velm-feedbench-" + name + "-" + std::to_string(getpid()) + "/";
-  fs::remove_all(root);
-  const std::string acc = root + "velmsystem/owner/";
-  fs::create_directories(acc);
-  fs::create_directories(root + "images/demo");
-  fs::copy_file(exe, root + "velm.exe");
-  std::ofstream(root + "velm.ini") << "CHARSET=shift_jis\r\nSYSTEMURL=http://127.0.0.1/\r\n"
-                                   << (feeds ? "USESIDEMENURSS=ON\r\n" : "");
-  std::ofstream(root + "velmsystem/account.ini") << "\"demo\",\"owner\",\"secret\"\r\n";
+  const std::string root = MakeInstallation(exe, "feedbox-" + name, feeds ? "USESIDEMENURSS=ON\r\n" : "");
+  const std::string acc = root + kAccountFolder;
   std::ofstream(acc + "title.txt") << "ベンチマークのブログ\r\n";
   std::ofstream(acc + "style.txt") << "LAYOUTTYPE=2\r\nUSECOMMENT=1\r\nACCESSLOGTYPE=0\r\n";
   std::ofstream(acc + "category.txt") << "\"cat0000000000001\",\"日記\",\"1\"\r\n";
@@ -81,12 +53,7 @@ std::string MakeInstall(const std::string& exe, const std::string& name, bool fe
     side << "SIDEMENU" << k << "END\r\n";
   }
   side.close();
-  // A blog that has not just changed: the files made from the index are kept.
-  timespec past[2]{};
-  clock_gettime(CLOCK_REALTIME, &past[0]);
-  past[0].tv_sec -= 3600;
-  past[1] = past[0];
-  for (const auto& f : fs::directory_iterator(acc)) utimensat(AT_FDCWD, f.path().c_str(), past, 0);
+  BackdateFolder(acc);  // a blog that has not just changed: the files made from the index are kept
   RunPage(root);  // makes the derived files
   return root;
 }
@@ -94,13 +61,8 @@ std::string MakeInstall(const std::string& exe, const std::string& name, bool fe
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
-  const int runs = quick ? 20 : 100;
-  const std::string dir = fs::absolute(fs::path(argv[0])).parent_path().string() + "/";
-  if (!fs::exists(dir + "velm.exe")) {
-    fprintf(stderr, "needs velm.exe beside this program\n");
-    return 1;
-  }
+  const int runs = QuickRun(argc, argv) ? 20 : 100;
+  const std::string dir = BenchFolder(argv[0], {"velm.exe"});
   setenv("TZ", "Asia/Tokyo", 1);  // the cache times are written as velm.exe reads them
   tzset();
   const std::string with = MakeInstall(dir + "velm.exe", "feeds", true);

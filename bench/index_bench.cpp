@@ -38,39 +38,24 @@ TCategoryList Categories() {
   return c;
 }
 
-double Run(int runs, const std::function<void()>& f) {
-  std::vector<double> t;
-  for (int i = 0; i <= runs; ++i) {
-    const double ms = Ms(f);
-    if (i > 0) t.push_back(ms);
-  }
-  return Median(t);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
-  const int runs = quick ? 30 : 200;
-  const std::string exeDir = fs::path(argv[0]).parent_path().string() + "/";
-  if (!fs::exists(exeDir + "trivial_cgi")) {
-    fprintf(stderr, "needs trivial_cgi beside this program\n");
-    return 1;
-  }
-  const double trivial = TrivialCGI(exeDir + "trivial_cgi", runs);
+  const int runs = QuickRun(argc, argv) ? 30 : 200;
+  const double trivial = TrivialCGI(BenchFolder(argv[0], {"trivial_cgi"}) + "trivial_cgi", runs);
   printf("trivial CGI process: %.3f ms\n", trivial);
   for (int n : {100, 10000}) {
     const std::string dir = MakeBlog(n);
     TContentList list;
     TCategoryList cats = Categories();
-    const double all = Run(runs, [&] {
+    const double all = MedianMs(runs, [&] {
       for (auto& c : cats) c.count = 0;
       LoadContentList(dir, "", false, true, false, list, cats, "");
     });
-    const double month = Run(runs, [&] { LoadContentList(dir, "", false, false, false, list, cats, "202611"); });
+    const double month = MedianMs(runs, [&] { LoadContentList(dir, "", false, false, false, list, cats, "202611"); });
     TContentIndex c;
     const std::string oldest = Sha1Hex(FormatStamp(AddDays(TDateTime{2026, 11, 30, 12, 0, 0}, -(n - 1))));
-    const double find = Run(runs, [&] { FindContent(dir, oldest, c); });
+    const double find = MedianMs(runs, [&] { FindContent(dir, oldest, c); });
     printf("%6d articles: list with counts %.3f ms (%.3f of a trivial CGI), month %.3f ms (%.3f), "
            "find oldest %.3f ms (%.3f)\n",
            n, all, all / trivial, month, month / trivial, find, find / trivial);

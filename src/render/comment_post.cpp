@@ -24,20 +24,6 @@ std::string ClientAddress() {
   return a;
 }
 
-std::string EscapeLine(const std::string& s) {
-  std::string out;
-  out.reserve(s.size() + 16);
-  for (char c : s) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 bool FindArticle(const TContentRefList& list, const std::string& id, TContentIndex& content) {
   for (const TContentRef& c : list)
     if (c.id() == id) {
@@ -75,7 +61,7 @@ std::string CommentStoredText(const std::string& posted) {
   TStringList lines = SplitLines(text);
   TrimList(lines);
   std::string out;
-  for (const std::string& line : lines) out += EscapeLine(EndOnCharacter(line)) + "<br>";
+  for (const std::string& line : lines) out += EscapeKeepingTabs(EndOnCharacter(line)) + "<br>";
   return out;
 }
 
@@ -119,13 +105,7 @@ void CommentForm(TWebModule1& m, TStringList& page, const TContentIndex& content
 
 int TWebModule1::DoPostComment(const TCommandEntry&) {
   TStringList page;
-  DocumentStart(page);
-  page.push_back(CharsetMeta(*this));
-  TypeMetas(page, false);
-  page.push_back("<title>" + Account.Title + "</title>");
-  StyleBlock(*this, page, true);
-  page.push_back(AlignDivision(*this));
-  LoginHeader(*this, page);
+  PlainPageHead(*this, page);
 
   // Comments go only to a public article of this blog, open for comments, from its own form (the
   // form names the article's category), read by a visitor the blog lets in.

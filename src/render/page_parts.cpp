@@ -143,6 +143,16 @@ void LoginHeader(TWebModule1& m, TStringList& page) {
   page.push_back("</div>");
 }
 
+void PlainPageHead(TWebModule1& m, TStringList& page) {
+  DocumentStart(page);
+  page.push_back(CharsetMeta(m));
+  TypeMetas(page, false);
+  page.push_back("<title>" + m.Account.Title + "</title>");
+  StyleBlock(m, page, true);
+  page.push_back(AlignDivision(m));
+  LoginHeader(m, page);
+}
+
 std::string TitleCell(const TWebModule1& m) {
   if (m.Account.Description.empty() && m.Css.TIMAGEHEIGHT < 0) return "";
   return "<div class=\"titlecell\">" + m.Account.Description + "</div>";

@@ -24,6 +24,9 @@ void ScriptBlock(const TWebModule1& m, TStringList& page, bool foldComments);
 void PopupDivisions(TStringList& page);
 std::string AlignDivision(const TWebModule1& m);
 void LoginHeader(TWebModule1& m, TStringList& page);
+// The head of a page without scripts, through the login header: document start, charset and type
+// metas, the title, the style block closing the head, and the align division.
+void PlainPageHead(TWebModule1& m, TStringList& page);
 std::string TitleCell(const TWebModule1& m);
 std::string TableOpen(const TWebModule1& m);  // without "<tr>"
 

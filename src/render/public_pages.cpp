@@ -147,13 +147,7 @@ int TWebModule1::DoPhotoAlbum(const TCommandEntry&) {
 
 int TWebModule1::DoLinkList(const TCommandEntry&) {
   TStringList page;
-  DocumentStart(page);
-  page.push_back(CharsetMeta(*this));
-  TypeMetas(page, false);
-  page.push_back("<title>" + Account.Title + "</title>");
-  StyleBlock(*this, page, true);
-  page.push_back(AlignDivision(*this));
-  LoginHeader(*this, page);
+  PlainPageHead(*this, page);
   LogAccess();
   TSideMenuInput in;
   LoadSideMenuInput(*this, in, false, false);

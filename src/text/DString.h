@@ -44,6 +44,8 @@ std::string RandomCode(int n);
 // The escape of user text for pages and record fields: "<" "&lt;", ">" "&gt;", '"' "&quot;",
 // tab -> blank; "&" is left as it is.
 std::string Escape(const std::string& s);
+// The same with tabs kept as they are (the lines of a comment's text).
+std::string EscapeKeepingTabs(const std::string& s);
 // A value that comes back exactly as it is when a form holding it is posted: & < > " escaped.
 std::string EscapeAttribute(const std::string& s);
 

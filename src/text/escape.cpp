@@ -1,7 +1,9 @@
 // The escape of user text.
 #include "text/DString.h"
 
-std::string Escape(const std::string& s) {
+namespace {
+
+std::string EscapeText(const std::string& s, bool tabToBlank) {
   std::string out;
   out.reserve(s.size() + 16);
   for (char c : s) {
@@ -9,12 +11,18 @@ std::string Escape(const std::string& s) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\t': out += ' '; break;
+      case '\t': out += tabToBlank ? ' ' : c; break;
       default: out += c;
     }
   }
   return out;
 }
+
+}  // namespace
+
+std::string Escape(const std::string& s) { return EscapeText(s, true); }
+
+std::string EscapeKeepingTabs(const std::string& s) { return EscapeText(s, false); }
 
 std::string EscapeAttribute(const std::string& s) {
   std::string out;

@@ -4,7 +4,7 @@
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { artifact, launchBrowser, records, startSite } from './site.mjs';
+import { artifact, launchBrowser, records, startSite, watchPage } from './site.mjs';
 
 const velmExe = process.argv[2];
 let site, browser, page, blog;
@@ -45,13 +45,7 @@ describe('demo blog in the browser', () => {
     assert.ok(blog.categories.some((c) => !c.shown), 'one category is hidden');
     browser = await launchBrowser();
     page = await browser.newPage({ viewport: { width: 1024, height: 900 } });
-    page.on('console', (msg) => {
-      // The browser's own look for /favicon.ico is not the blog's doing.
-      if (msg.type() === 'error' && !msg.location().url.endsWith('/favicon.ico')) problems.push(`console: ${msg.text()} (${page.url()})`);
-    });
-    page.on('pageerror', (err) => problems.push(`script: ${err.message} (${page.url()})`));
-    page.on('requestfailed', (req) => problems.push(`failed: ${req.url()}`));
-    page.on('response', (res) => { if (res.status() >= 400) problems.push(`${res.status()}: ${res.url()}`); });
+    watchPage(page, problems);
   });
 
   after(async () => {

@@ -6,7 +6,7 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { artifact, launchBrowser, records, startSite } from './site.mjs';
+import { artifact, launchBrowser, records, startSite, watchPage } from './site.mjs';
 
 const velmExe = process.argv[2];
 let site, browser, page, article;
@@ -50,12 +50,7 @@ describe('comments in the browser', () => {
     article = records(site.sjis('velmsystem/demo/cindex.txt')).filter((f) => (f.length === 5 || f[5] !== '0') && !hidden.has(f[0])).pop()[1];
     browser = await launchBrowser();
     page = await browser.newPage({ viewport: { width: 1024, height: 900 } });
-    page.on('console', (msg) => {
-      if (msg.type() === 'error' && !msg.location().url.endsWith('/favicon.ico')) problems.push(`console: ${msg.text()} (${page.url()})`);
-    });
-    page.on('pageerror', (err) => problems.push(`script: ${err.message} (${page.url()})`));
-    page.on('requestfailed', (req) => problems.push(`failed: ${req.url()}`));
-    page.on('response', (res) => { if (res.status() >= 400) problems.push(`${res.status()}: ${res.url()}`); });
+    watchPage(page, problems);
   });
 
   after(async () => {

@@ -11,12 +11,10 @@ import io
 import os
 import random
 import re
-import shutil
 import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.parse
 import urllib.request
@@ -24,7 +22,8 @@ import urllib.request
 from aiosmtpd.controller import Controller
 from PIL import Image
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from webserver import Site, free_port, write_text
+
 STAMP = '2026/11/01 10:00:00'
 ARTICLE = hashlib.sha1(STAMP.encode('ascii')).hexdigest()
 ACC = 'velmsystem/owner/'
@@ -37,12 +36,6 @@ def check(name, got, want):
     print(('ok   ' + name) if got == want else 'FAIL %s: got %r want %r' % (name, got, want))
 
 
-def write(path, text):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'wb') as f:
-        f.write(text.replace('\n', '\r\n').encode('cp932'))
-
-
 def records(path):
     """The fields of each line of a record file (quoted fields, doubled quotes)."""
     if not os.path.exists(path):
@@ -53,22 +46,15 @@ def records(path):
              for m in re.findall(r'"((?:[^"]|"")*)"|([^",\s]+)', line)] for line in lines if line]
 
 
-def lay_out(root, port):
-    os.makedirs(root + '/images/demo')
-    os.makedirs(root + '/log')
-    shutil.copy(sys.argv[1], root + '/velm.exe')
+def lay_out(root):
     files = {
-        'velm.ini': 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\nCOMMENTDEFAULTNAME=名無し\n' % port,
-        'velmsystem/account.ini': '"demo","owner","secret"\n',
         ACC + 'style.txt': 'USECOMMENT=1\nUSEKEYIMAGE=1\n',
         ACC + 'category.txt': '"c1","日記","1"\n',
         ACC + 'cindex.txt': '"c1","%s","%s","%s","記事","1"\n' % (ARTICLE, STAMP, STAMP),
         ACC + ARTICLE + '.txt': '本文です。\n',
     }
     for rel, text in files.items():
-        write(os.path.join(root, rel), text)
-    with open(REPO + '/deploy/lighttpd.conf.in') as f, open(root + '/lighttpd.conf', 'w') as out:
-        out.write(f.read().replace('@ROOT@', root).replace('@PORT@', str(port)))
+        write_text(os.path.join(root, rel), text)
 
 
 def get(url):
@@ -145,7 +131,7 @@ def check_killed_posts(blog, root):
     """Posts run as processes of their own, some killed at random: the files stay whole records and
     every answered post is stored, its code used up."""
     keylist, comments = root + '/' + ACC + 'keylist.txt', root + '/' + ACC + 'comment.txt'
-    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEKEYIMAGE=1\n')
+    write_text(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEKEYIMAGE=1\n')
     with concurrent.futures.ThreadPoolExecutor(20) as pool:
         ids = list(pool.map(lambda _: issued_form(blog), range(120)))
     codes = {r[2]: r[3] for r in records(keylist)}
@@ -204,9 +190,9 @@ def check_notice(blog, root, port):
     box, mport = Mailbox(), free_port()
     ini = 'velm.ini'
     base = 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\nCOMMENTDEFAULTNAME=名無し\nMAILTIMEOUT=4\n' % port
-    write(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % mport)
-    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
-    write(os.path.join(root, ACC + 'commentblock.txt'), 'spamword\n')
+    write_text(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % mport)
+    write_text(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
+    write_text(os.path.join(root, ACC + 'commentblock.txt'), 'spamword\n')
     fields = {'category': 'c1', 'commentname': '<b>花子</b> & "x"', 'comment': '通知のテスト'}
     mail = Controller(box, hostname='127.0.0.1', port=mport)
     mail.start()
@@ -216,7 +202,7 @@ def check_notice(blog, root, port):
         # Neither a blocked nor an empty comment, nor a wrong code, is told to the owner.
         post(blog + '+sm+' + ARTICLE, dict(fields, comment='buy SPAM WORD'))
         post(blog + '+sm+' + ARTICLE, dict(fields, comment=''))
-        write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\nUSEKEYIMAGE=1\n')
+        write_text(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\nUSEKEYIMAGE=1\n')
         post(blog + '+sm+' + ARTICLE, dict(fields, checkid='x' * 32, checkkey='AAAAA'))
         time.sleep(1)
         check('notice: only stored comments are told', len(box.messages), 1)
@@ -239,10 +225,10 @@ def check_notice(blog, root, port):
     silent.bind(('127.0.0.1', 0))
     silent.listen(8)
     closed = free_port()
-    write(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
+    write_text(os.path.join(root, ACC + 'style.txt'), 'USECOMMENT=1\nUSEREMAIL=owner@example.jp\n')
     try:
         for name, server_port in (('silent', silent.getsockname()[1]), ('refusing', closed)):
-            write(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % server_port)
+            write_text(os.path.join(root, ini), base + 'SMTPSERVER=127.0.0.1:%d\nSMTPFROM=velm@example.jp\n' % server_port)
             before = len(records(os.path.join(root, ACC + 'comment.txt')))
             started = time.time()
             answer = post(blog + '+sm+' + ARTICLE, dict(fields, comment='サーバーが%s' % name))
@@ -254,35 +240,14 @@ def check_notice(blog, root, port):
         silent.close()
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        return s.getsockname()[1]
-
-
 def main():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        port = s.getsockname()[1]
-    root = tempfile.mkdtemp(prefix='velm-comments-')
-    try:
-        lay_out(root, port)
-        with subprocess.Popen(['/usr/sbin/lighttpd', '-D', '-f', root + '/lighttpd.conf']) as server:
-            try:
-                for _ in range(100):
-                    with socket.socket() as s:
-                        if s.connect_ex(('127.0.0.1', port)) == 0:
-                            break
-                    time.sleep(0.05)
-                blog = 'http://127.0.0.1:%d/velm.exe?demo' % port
-                check_picture(blog, root)
-                check_concurrent_posts(blog, root)
-                check_killed_posts(blog, root)
-                check_notice(blog, root, port)
-            finally:
-                server.terminate()
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
+    with Site(sys.argv[1], 'lighttpd', ini='COMMENTDEFAULTNAME=名無し\r\n') as site:
+        lay_out(site.root)
+        blog = site.url + 'velm.exe?demo'
+        check_picture(blog, site.root)
+        check_concurrent_posts(blog, site.root)
+        check_killed_posts(blog, site.root)
+        check_notice(blog, site.root, site.port)
     return 1 if failures else 0
 
 

@@ -6,13 +6,9 @@
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import path from 'node:path';
-import { chromium } from 'playwright-core';
-import { chromiumArgs, png, startSite } from './site.mjs';
+import { artifact, launchBrowser, png, startSite, watchPage } from './site.mjs';
 
 const velmExe = process.argv[2];
-const here = path.dirname(new URL(import.meta.url).pathname);
-const artifacts = path.join(here, 'artifacts');
 let site, browser, page;
 const problems = [];
 
@@ -29,15 +25,9 @@ describe('the owner designs the blog', () => {
   before(async () => {
     assert.ok(velmExe && fs.existsSync(velmExe), 'usage: node design.mjs velm.exe');
     site = await startSite(velmExe, ['USELINKBANNER=ON', 'BANNERMAXSIZE=102400', 'USELINKSUPPORT=ON']);
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: chromiumArgs });
+    browser = await launchBrowser();
     page = await browser.newPage({ viewport: { width: 1100, height: 900 } });
-    page.on('console', (msg) => {
-      if (msg.type() === 'error' && !msg.location().url.endsWith('/favicon.ico')) problems.push(`console: ${msg.text()} (${page.url()})`);
-    });
-    page.on('pageerror', (err) => problems.push(`script: ${err.message} (${page.url()})`));
-    page.on('requestfailed', (req) => problems.push(`failed: ${req.url()}`));
-    page.on('response', (res) => { if (res.status() >= 400) problems.push(`${res.status()}: ${res.url()}`); });
-    fs.mkdirSync(artifacts, { recursive: true });
+    watchPage(page, problems);
   });
 
   after(async () => {
@@ -70,7 +60,7 @@ describe('the owner designs the blog', () => {
     await page.selectOption('select[name="background"]', '#87ceeb');
     await page.selectOption('select[name="menubackground"]', '#fde3e8');
     await page.check('input[name="layouttype"][value="5"]');
-    await page.screenshot({ path: path.join(artifacts, 'design-settings.png'), fullPage: true });
+    await page.screenshot({ path: artifact('design-settings.png'), fullPage: true });
     await follow(page.locator('input[type="submit"][value="上記の内容で登録します"]'));
     const text = await settings();
     assert.ok(text.startsWith('タイトル\t') && text.includes('逆３列Ｂ'), text.slice(0, 200));
@@ -137,7 +127,7 @@ describe('the owner designs the blog', () => {
     const menuText = await page.innerText('.navicell');
     assert.ok(menuText.includes('デザインを変えました\n二行目です'), menuText);
     assert.equal(await page.innerText('.subcell #gadget'), 'ガジェットの箱');
-    await page.screenshot({ path: path.join(artifacts, 'design-top.png'), fullPage: true });
+    await page.screenshot({ path: artifact('design-top.png'), fullPage: true });
 
     // The link page of the link's category shows its banner.
     await page.goto(site.url('demo+ul+design'));

@@ -4,11 +4,7 @@
 # (Python's xmlrpc.server); the result page reports both.
 #   usage: editor_send_check.py <velm.exe>
 import os
-import shutil
-import socket
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 import urllib.parse
@@ -16,7 +12,8 @@ import urllib.request
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from xmlrpc.server import SimpleXMLRPCServer
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from webserver import Site, write_text
+
 TITLE = '散歩の日記'
 SUBJECT = '桜の<季節>'
 failures = 0
@@ -27,12 +24,6 @@ def check(name, ok, detail=''):
     global failures
     failures += not ok
     print(('ok   ' + name) if ok else 'FAIL %s %s' % (name, detail))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        return s.getsockname()[1]
 
 
 class TrackBackBlog(BaseHTTPRequestHandler):
@@ -59,10 +50,55 @@ def ping(name, url):
     return {'flerror': False, 'message': 'Thanks for the ping.'}
 
 
-def write(path, text):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'wb') as f:
-        f.write(text.replace('\n', '\r\n').encode('cp932'))
+def check_saves(site, tb_url, rpc_url):
+    root, port = site.root, site.port
+    acc = root + '/velmsystem/owner/'
+    write_text(root + '/velm.ini',
+               'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\nUPDATEPINGSENDSPAMTIME=0\n'
+               'UPDATEPINGTYPESTART="weblogUpdates","1.0","VELM PING","text/xml","UTF8"\n'
+               '<?xml version="1.0"?>\n<methodCall><methodName>weblogUpdates.ping</methodName><params>\n'
+               '<param><value><string><velmtitle></string></value></param>\n'
+               '<param><value><string><velmpath></string></value></param></params></methodCall>\n'
+               'UPDATEPINGTYPEEND\n' % port)
+    write_text(acc + 'title.txt', TITLE + '\n')
+    write_text(acc + 'category.txt', '"c1","日記","1"\n')
+    write_text(acc + 'updateping.txt', '"1","%s","weblogUpdates"\n' % rpc_url)
+    base = site.url + 'velm.exe?'
+
+    def save(fields):
+        form = urllib.parse.urlencode(dict(category='c1', **fields), encoding='cp932').encode('ascii')
+        request = urllib.request.Request(base + 'demo+ss', data=form,
+                                         headers={'Cookie': 'INNAME=owner; INPASS=secret',
+                                                  'Origin': 'http://127.0.0.1:%d' % port})
+        with urllib.request.urlopen(request, timeout=60) as r:
+            return r.read().decode('cp932')
+
+    page = save({'subject': '下書き', 'sendupdateping': '1'})
+    check('a hidden article sends no ping', '記事を新規保存しました' in page and '<hr>' not in page and not pings)
+    started = time.monotonic()
+    page = save({'subject': SUBJECT, 'ucontent': '満開でした。', 'cvisible': '1', 'sendupdateping': '1',
+                 'trackback': tb_url})
+    check('the ping servers are given five seconds', time.monotonic() - started >= 5)
+    with open(acc + 'cindex.txt', encoding='cp932') as f:
+        article = f.read().splitlines()[-1].split('","')[1]
+    article_url = 'http://127.0.0.1:%d/velm.exe?demo+sl+%s' % (port, article)
+
+    check('saved', '記事を新規保存しました' in page, page[-2000:])
+    check('trackback reported', '<span style="color:blue">トラックバックは正常に処理されました</span>' in page)
+    check('article address shown', 'トラックバック記事URL<br>' + article_url + '<br>' in page)
+    check('one trackback ping', len(trackbacks) == 1, trackbacks)
+    if trackbacks:
+        fields, headers, version = trackbacks[0]
+        check('ping fields', fields == {'title': '桜の&lt;季節&gt;', 'excerpt': '桜の&lt;季節&gt;', 'url': article_url,
+                                        'blog_name': TITLE}, fields)
+        check('ping agent and type', headers.get('User-Agent') == 'VELM TRACKBACK AGENT' and
+              headers.get('Content-Type') == 'application/x-www-form-urlencoded; charset=utf-8;', headers)
+        check('HTTP/1.0', version == 'HTTP/1.0', version)
+    check('ping table', '<tr><td>No</td><td>Name</td><td>Server</td><td>Result</td><td>Message</td></tr>' in page and
+          '<tr><td>1</td><td>weblogUpdates</td><td>%s</td><td>0</td>' % rpc_url in page and
+          'Thanks for the ping.' in page, page[-1500:])
+    check('one update ping', pings == [(TITLE, 'http://127.0.0.1:%d/velm.exe?demo' % port)], pings)
+    check('trackback.log kept', os.path.exists(root + '/trackback.log'))
 
 
 def main():
@@ -74,77 +110,12 @@ def main():
     tb_url = 'http://127.0.0.1:%d/tb/42' % tb_server.server_address[1]
     rpc_url = 'http://127.0.0.1:%d/RPC2' % rpc.server_address[1]
 
-    root = tempfile.mkdtemp(prefix='velm-send-')
-    port = free_port()
-    lighttpd = None
     try:
-        os.makedirs(root + '/images/demo')
-        os.makedirs(root + '/log')
-        shutil.copy(sys.argv[1], root + '/velm.exe')
-        acc = root + '/velmsystem/owner/'
-        write(root + '/velm.ini',
-              'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\nUPDATEPINGSENDSPAMTIME=0\n'
-              'UPDATEPINGTYPESTART="weblogUpdates","1.0","VELM PING","text/xml","UTF8"\n'
-              '<?xml version="1.0"?>\n<methodCall><methodName>weblogUpdates.ping</methodName><params>\n'
-              '<param><value><string><velmtitle></string></value></param>\n'
-              '<param><value><string><velmpath></string></value></param></params></methodCall>\n'
-              'UPDATEPINGTYPEEND\n' % port)
-        write(root + '/velmsystem/account.ini', '"demo","owner","secret"\n')
-        write(acc + 'title.txt', TITLE + '\n')
-        write(acc + 'category.txt', '"c1","日記","1"\n')
-        write(acc + 'updateping.txt', '"1","%s","weblogUpdates"\n' % rpc_url)
-        with open(REPO + '/deploy/lighttpd.conf.in') as f, open(root + '/lighttpd.conf', 'w') as out:
-            out.write(f.read().replace('@ROOT@', root).replace('@PORT@', str(port)))
-        lighttpd = subprocess.Popen(['/usr/sbin/lighttpd', '-D', '-f', root + '/lighttpd.conf'])
-        base = 'http://127.0.0.1:%d/velm.exe?' % port
-        for _ in range(100):
-            try:
-                urllib.request.urlopen(base + 'demo', timeout=2).read()
-                break
-            except OSError:
-                time.sleep(0.1)
-
-        def save(fields):
-            form = urllib.parse.urlencode(dict(category='c1', **fields), encoding='cp932').encode('ascii')
-            request = urllib.request.Request(base + 'demo+ss', data=form,
-                                             headers={'Cookie': 'INNAME=owner; INPASS=secret',
-                                                      'Origin': 'http://127.0.0.1:%d' % port})
-            with urllib.request.urlopen(request, timeout=60) as r:
-                return r.read().decode('cp932')
-
-        page = save({'subject': '下書き', 'sendupdateping': '1'})
-        check('a hidden article sends no ping', '記事を新規保存しました' in page and '<hr>' not in page and not pings)
-        started = time.monotonic()
-        page = save({'subject': SUBJECT, 'ucontent': '満開でした。', 'cvisible': '1', 'sendupdateping': '1',
-                     'trackback': tb_url})
-        check('the ping servers are given five seconds', time.monotonic() - started >= 5)
-        with open(acc + 'cindex.txt', encoding='cp932') as f:
-            article = f.read().splitlines()[-1].split('","')[1]
-        article_url = 'http://127.0.0.1:%d/velm.exe?demo+sl+%s' % (port, article)
-
-        check('saved', '記事を新規保存しました' in page, page[-2000:])
-        check('trackback reported', '<span style="color:blue">トラックバックは正常に処理されました</span>' in page)
-        check('article address shown', 'トラックバック記事URL<br>' + article_url + '<br>' in page)
-        check('one trackback ping', len(trackbacks) == 1, trackbacks)
-        if trackbacks:
-            fields, headers, version = trackbacks[0]
-            check('ping fields', fields == {'title': '桜の&lt;季節&gt;', 'excerpt': '桜の&lt;季節&gt;', 'url': article_url,
-                                            'blog_name': TITLE}, fields)
-            check('ping agent and type', headers.get('User-Agent') == 'VELM TRACKBACK AGENT' and
-                  headers.get('Content-Type') == 'application/x-www-form-urlencoded; charset=utf-8;', headers)
-            check('HTTP/1.0', version == 'HTTP/1.0', version)
-        check('ping table', '<tr><td>No</td><td>Name</td><td>Server</td><td>Result</td><td>Message</td></tr>' in page and
-              '<tr><td>1</td><td>weblogUpdates</td><td>%s</td><td>0</td>' % rpc_url in page and
-              'Thanks for the ping.' in page, page[-1500:])
-        check('one update ping', pings == [(TITLE, 'http://127.0.0.1:%d/velm.exe?demo' % port)], pings)
-        check('trackback.log kept', os.path.exists(root + '/trackback.log'))
+        with Site(sys.argv[1], 'lighttpd') as site:
+            check_saves(site, tb_url, rpc_url)
     finally:
-        if lighttpd:
-            lighttpd.terminate()
-            lighttpd.wait()
         tb_server.shutdown()
         rpc.shutdown()
-        shutil.rmtree(root, ignore_errors=True)
     print('%d failure(s)' % failures)
     return 1 if failures else 0
 

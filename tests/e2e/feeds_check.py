@@ -5,18 +5,16 @@
 import calendar
 import hashlib
 import os
-import shutil
-import socket
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.parse
 import urllib.request
 
 import feedparser
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from webserver import Site, write_text
+
 ANSWER = ('<?xml version="1.0" encoding="utf-8"?>\r\n<response>\r\n<error>0</error>\r\n'
           '<message>Trackback Success</message>\r\n</response>\r\n')
 ARTICLES = [  # category, creation stamp, title, body; oldest first as in the index
@@ -35,13 +33,6 @@ def check(name, got, want):
     print(('ok   ' + name) if got == want else 'FAIL %s: got %r want %r' % (name, got, want))
 
 
-def write(path, text):
-    """Data files are Shift_JIS with CR LF."""
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'wb') as f:
-        f.write(text.replace('\n', '\r\n').encode('cp932'))
-
-
 def record(*fields):
     return ','.join('"%s"' % f for f in fields) + '\n'
 
@@ -50,13 +41,9 @@ def article_id(stamp):
     return hashlib.sha1(stamp.encode('ascii')).hexdigest()
 
 
-def lay_out(root, port):
-    os.makedirs(root + '/images/demo')
-    os.makedirs(root + '/log')
-    shutil.copy(sys.argv[1], root + '/velm.exe')
+def lay_out(root):
     acc = 'velmsystem/owner/'
     files = {
-        'velm.ini': 'CHARSET=shift_jis\nSYSTEMURL=http://127.0.0.1:%d/\n' % port,
         'velmsystem/account.ini': record('demo', 'owner', 'secret') + record('empty', 'owner2', 'pw2'),
         acc + 'title.txt': TITLE + '\n毎日の<b>記録</b>です\n',
         acc + 'style.txt': 'USETRACKBACK=1\nCONTENTVIEWCOUNT=10\n',
@@ -67,9 +54,7 @@ def lay_out(root, port):
     }
     files.update({acc + article_id(stamp) + '.txt': body + '\n' for _, stamp, _, body in ARTICLES})
     for rel, text in files.items():
-        write(os.path.join(root, rel), text)
-    with open(REPO + '/deploy/lighttpd.conf.in') as f, open(root + '/lighttpd.conf', 'w') as out:
-        out.write(f.read().replace('@ROOT@', root).replace('@PORT@', str(port)))
+        write_text(os.path.join(root, rel), text)
 
 
 def read_feed(url, path):
@@ -132,25 +117,10 @@ def check_trackbacks(base):
 
 
 def main():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        port = s.getsockname()[1]
-    root = tempfile.mkdtemp(prefix='velm-feeds-')
-    try:
-        lay_out(root, port)
-        with subprocess.Popen(['/usr/sbin/lighttpd', '-D', '-f', root + '/lighttpd.conf']) as server:
-            try:
-                for _ in range(100):
-                    with socket.socket() as s:
-                        if s.connect_ex(('127.0.0.1', port)) == 0:
-                            break
-                    time.sleep(0.05)
-                check_feeds('http://127.0.0.1:%d/' % port, root)
-                check_trackbacks('http://127.0.0.1:%d/' % port)
-            finally:
-                server.terminate()
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
+    with Site(sys.argv[1], 'lighttpd') as site:
+        lay_out(site.root)
+        check_feeds(site.url, site.run)
+        check_trackbacks(site.url)
     return 1 if failures else 0
 
 

@@ -4,43 +4,19 @@
 //   node tests/e2e/jpeg_editor.mjs path/to/velm.exe
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, execFileSync } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
-import os from 'node:os';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { artifact, launchBrowser, startSite, watchPage } from './site.mjs';
 
 const velmExe = process.argv[2];
-const here = path.dirname(new URL(import.meta.url).pathname);
-const repo = path.resolve(here, '../..');
-const check = path.join(here, 'jpeg_check.py');
+const check = path.join(path.dirname(new URL(import.meta.url).pathname), 'jpeg_check.py');
 const [width, height] = [320, 200];
-let root, port, server, browser, page;
+let site, browser, page;
 let downloading = false;
 const problems = [];
-const at = (rel) => path.join(root, rel);
-const url = (q) => `http://127.0.0.1:${port}/velm.exe?${q}`;
-
-async function startSite() {
-  root = fs.mkdtempSync(path.join(os.tmpdir(), 'velm-jpeg-'));
-  port = await new Promise((resolve) => {
-    const srv = net.createServer().listen(0, '127.0.0.1', () => { const p = srv.address().port; srv.close(() => resolve(p)); });
-  });
-  for (const d of ['images/demo', 'template', 'log', 'velmsystem/demo']) fs.mkdirSync(at(d), { recursive: true });
-  fs.copyFileSync(velmExe, at('velm.exe'));
-  fs.chmodSync(at('velm.exe'), 0o755);
-  const ini = fs.readFileSync(path.join(repo, 'deploy/velm.ini'), 'latin1').replace(/^SYSTEMURL=.*$/m, `SYSTEMURL=http://127.0.0.1:${port}/`);
-  fs.writeFileSync(at('velm.ini'), ini.replace(/\r?\n/g, '\r\n'), 'latin1');
-  fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
-  const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
-  fs.writeFileSync(at('lighttpd.conf'), conf);
-  server = spawn('/usr/sbin/lighttpd', ['-D', '-f', at('lighttpd.conf')], { stdio: 'inherit' });
-  for (let tries = 0; !(await fetch(`http://127.0.0.1:${port}/log/`).then(() => true, () => false)); tries += 1) {
-    if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
-    await new Promise((r) => setTimeout(r, 100));
-  }
-}
+const at = (rel) => site.at(rel);
+const url = (q) => site.url(q);
 
 const follow = (locator) => Promise.all([page.waitForNavigation(), locator.click()]);
 const button = (value) => page.locator(`input[type="submit"][value="${value}"]`);
@@ -48,27 +24,17 @@ const button = (value) => page.locator(`input[type="submit"][value="${value}"]`)
 describe('JPEG editor in the browser', () => {
   before(async () => {
     assert.ok(velmExe && fs.existsSync(velmExe), 'usage: node jpeg_editor.mjs velm.exe');
-    await startSite();
+    site = await startSite(velmExe, [], { demo: false });
     execFileSync('/usr/bin/python3', [check, 'make', at('upload.jpg'), String(width), String(height)]);
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: ['--headless', '--no-sandbox',
-      '--disable-gpu', '--disable-background-networking', '--disable-quic', '--no-first-run', '--disable-component-update', '--disable-sync'] });
+    browser = await launchBrowser();
     page = await browser.newPage({ viewport: { width: 1100, height: 1000 }, acceptDownloads: true });
-    page.on('console', (msg) => {
-      if (msg.type() === 'error' && !msg.location().url.endsWith('/favicon.ico')) problems.push(`console: ${msg.text()} (${page.url()})`);
-    });
-    page.on('pageerror', (err) => problems.push(`script: ${err.message} (${page.url()})`));
-    page.on('requestfailed', (req) => {
-      // A download ends its navigation as aborted: the browser saves the answer instead.
-      if (downloading && req.failure()?.errorText === 'net::ERR_ABORTED') return;
-      if (!req.url().endsWith('/favicon.ico')) problems.push(`failed: ${req.url()}`);
-    });
-    page.on('response', (res) => { if (res.status() >= 400 && !res.url().endsWith('/favicon.ico')) problems.push(`${res.status()}: ${res.url()}`); });
+    // A download ends its navigation as aborted: the browser saves the answer instead.
+    watchPage(page, problems, (req) => downloading && req.failure()?.errorText === 'net::ERR_ABORTED');
   });
 
   after(async () => {
     await browser?.close();
-    server?.kill('SIGTERM');
-    if (root) fs.rmSync(root, { recursive: true, force: true });
+    site?.stop();
   });
 
   it('logs in and opens the editor from the menu', async () => {
@@ -105,8 +71,7 @@ describe('JPEG editor in the browser', () => {
     assert.deepEqual(await result.evaluate((img) => [img.naturalWidth, img.naturalHeight]), [height, width]);
     assert.ok(await page.isChecked('input[name="cchange"][value="mono"]'), 'the choice stays shown');
     assert.ok(await page.isChecked('input[name="rotate"][value="right"]'));
-    fs.mkdirSync(path.join(here, 'artifacts'), { recursive: true });
-    await page.screenshot({ path: path.join(here, 'artifacts/jpeg-editor.png'), fullPage: true });
+    await page.screenshot({ path: artifact('jpeg-editor.png'), fullPage: true });
   });
 
   it('downloads the result as a gray picture of swapped sides', async () => {
@@ -136,7 +101,7 @@ describe('JPEG editor in the browser', () => {
     assert.deepEqual([box.x - maskBox.x, box.y - maskBox.y, box.width, box.height], [12, 20, 238, 130], 'the area is outlined');
     await popup.click('input[value="To Clip"]');
     assert.equal(await page.inputValue('input[name="trimming"]'), '12 20 250 150', 'the corners reach the editor');
-    await popup.screenshot({ path: path.join(here, 'artifacts/jpeg-trimming.png') });
+    await popup.screenshot({ path: artifact('jpeg-trimming.png') });
     await popup.click('input[value="Clear"]');
     assert.equal(await popup.inputValue('input[name="posxy"]'), '左上をクリック');
     await popup.close();

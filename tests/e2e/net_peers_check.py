@@ -26,6 +26,8 @@ import xmlrpc.server
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult
 
+from webserver import free_port, write_text
+
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VELM, PROBE = sys.argv[1], sys.argv[2]
 failures = passes = 0
@@ -36,14 +38,6 @@ def check(name, ok, detail=''):
     failures += not ok
     passes += bool(ok)
     print(('ok   ' + name) if ok else 'FAIL %s %s' % (name, detail))
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(('127.0.0.1', 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 def hosts_name():
@@ -215,12 +209,6 @@ def login_only(server, session, envelope, mechanism, data):
     return AuthResult(success=ok, handled=False, auth_data=data)
 
 
-def write(path, text):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'wb') as f:
-        f.write(text.replace('\n', '\r\n').encode('cp932'))
-
-
 def fetch(url, data=None, cookie=None):
     req = urllib.request.Request(url, data=data)
     if cookie:
@@ -254,13 +242,13 @@ def main():
         ping_type = ('UPDATEPINGTYPESTART="%s","1.0","velm ping","text/xml","UTF8"\n<?xml version="1.0"?>\n'
                      '<methodCall><methodName>%s</methodName><params><param><value><velmtitle></value></param>'
                      '<param><value><velmpath></value></param></params></methodCall>\nUPDATEPINGTYPEEND\n')
-        write(root + '/velm.ini', 'CHARSET=shift_jis\nSYSTEMURL=%s\nUSESIDEMENURSS=ON\nUSEHTTPS=ON\nHTTPSCAFILE=%s\n'
+        write_text(root + '/velm.ini', 'CHARSET=shift_jis\nSYSTEMURL=%s\nUSESIDEMENURSS=ON\nUSEHTTPS=ON\nHTTPSCAFILE=%s\n'
               'RSSREADTIMEOUT=3\nUPDATEPINGSENDSPAMTIME=0\n' % (url, work + '/ca.pem')
               + ping_type % ('weblogUpdates', 'weblogUpdates.ping') + ping_type % ('broken', 'weblogUpdates.fail'))
-        write(root + '/velmsystem/account.ini', '"demo","owner","secret"\n')
+        write_text(root + '/velmsystem/account.ini', '"demo","owner","secret"\n')
         acc = root + '/velmsystem/owner/'
-        write(acc + 'title.txt', 'ネットのブログ\n')
-        write(acc + 'style.txt', 'LAYOUTTYPE=2\n')
+        write_text(acc + 'title.txt', 'ネットのブログ\n')
+        write_text(acc + 'style.txt', 'LAYOUTTYPE=2\n')
         tags = [('r20', 'http://localhost:%d/rss20.xml' % P, ' count="2" desc="on"'),
                 ('r10', 'http://%s:%d/rss10.xml' % (alias or '127.0.0.1', P), ''),
                 ('atom', 'http://127.0.0.1:%d/atom.xml' % P, ''),
@@ -271,7 +259,7 @@ def main():
                 ('wrongname', 'https://localhost:%d/rss20.xml' % wrong.server_port, '')]
         box = ''.join('<div id="%s"><RSSCONTENT key="%s" src="%s"%s></div>\n' % (k, k, s, a) for k, s, a in tags)
         dead = 'http://127.0.0.1:%d/feed.xml' % silent.getsockname()[1]
-        write(acc + 'sidemenu.txt', 'SIDEMENU1START\n%sSIDEMENU1END\nSIDEMENU2START\n<RSSCONTENT key="dead" src="%s">\n'
+        write_text(acc + 'sidemenu.txt', 'SIDEMENU1START\n%sSIDEMENU1END\nSIDEMENU2START\n<RSSCONTENT key="dead" src="%s">\n'
               'SIDEMENU2END\n' % (box, dead))
         with open(REPO + '/deploy/lighttpd.conf.in') as f, open(root + '/lighttpd.conf', 'w') as out:
             out.write(f.read().replace('@ROOT@', root).replace('@PORT@', str(port)))
@@ -336,7 +324,7 @@ def main():
                                                     ('CRAM-MD5', 'cramuser', 'cram secret', True),
                                                     ('LOGIN', 'mailuser', 'wrong', False)):
                 folder = work + '/mail-' + auth + password
-                write(folder + '/velm.ini', 'SYSTEMURL=%s\nSMTPSERVER=localhost:%d\nSMTPFROM=velm@example.jp\n'
+                write_text(folder + '/velm.ini', 'SYSTEMURL=%s\nSMTPSERVER=localhost:%d\nSMTPFROM=velm@example.jp\n'
                       'SMTPAUTHTYPE=%s\nSMTPACCOUNT=%s\nSMTPPASSWORD=%s\n' % (url, mport, auth, user, password))
                 count = len(box.messages)
                 out = subprocess.run([PROBE, 'mail', folder, 'owner@example.jp', '太郎 &amp; 花子'.encode('cp932'),

@@ -11,21 +11,31 @@ import { chromium } from 'playwright-core';
 const here = path.dirname(new URL(import.meta.url).pathname);
 export const repo = path.resolve(here, '../..');
 
-// deploy/velm.ini with this port, plus `ini` lines; the demo blog of account "demo" (login
-// "demo", password "e2e-pass").
-export async function startSite(velmExe, ini = []) {
+// A loopback port where nothing listens now.
+export const freePort = () => new Promise((resolve) => {
+  const srv = net.createServer().listen(0, '127.0.0.1', () => { const p = srv.address().port; srv.close(() => resolve(p)); });
+});
+
+// deploy/velm.ini with this port, plus `ini` lines; account "demo" (login "demo", password
+// "e2e-pass") with the demo blog unless `demo` is false. `prepare(site)` may change the files
+// before the server starts.
+export async function startSite(velmExe, ini = [], { demo = true, prepare } = {}) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'velm-e2e-'));
   const at = (rel) => path.join(root, rel);
-  const port = await new Promise((resolve) => {
-    const srv = net.createServer().listen(0, '127.0.0.1', () => { const p = srv.address().port; srv.close(() => resolve(p)); });
-  });
+  const port = await freePort();
   for (const d of ['images/demo', 'template', 'log', 'velmsystem/demo']) fs.mkdirSync(at(d), { recursive: true });
   fs.copyFileSync(velmExe, at('velm.exe'));
   fs.chmodSync(at('velm.exe'), 0o755);
   const base = fs.readFileSync(path.join(repo, 'deploy/velm.ini'), 'latin1').replace(/^SYSTEMURL=.*$/m, `SYSTEMURL=http://127.0.0.1:${port}/`);
   fs.writeFileSync(at('velm.ini'), [...base.split(/\r?\n/).filter((l) => l !== ''), ...ini, ''].join('\r\n'), 'latin1');
   fs.writeFileSync(at('velmsystem/account.ini'), '"demo","demo","e2e-pass"\r\n');
-  execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
+  if (demo) execFileSync('/usr/bin/python3', [path.join(repo, 'deploy/demo/make_demo.py'), root, 'demo', 'demo'], { stdio: 'inherit' });
+  const site = {
+    root, port, at,
+    url: (q) => `http://127.0.0.1:${port}/velm.exe?${q}`,
+    sjis: (rel) => new TextDecoder('shift_jis').decode(fs.readFileSync(at(rel))),
+  };
+  await prepare?.(site);
   const conf = fs.readFileSync(path.join(repo, 'deploy/lighttpd.conf.in'), 'utf8').replaceAll('@ROOT@', root).replaceAll('@PORT@', String(port));
   // The configuration stays outside the served folder.
   const confPath = `${root}.lighttpd.conf`;
@@ -35,16 +45,12 @@ export async function startSite(velmExe, ini = []) {
     if (tries > 100) throw new Error(`lighttpd did not listen on ${port}`);
     await new Promise((r) => setTimeout(r, 100));
   }
-  return {
-    root, port, at,
-    url: (q) => `http://127.0.0.1:${port}/velm.exe?${q}`,
-    sjis: (rel) => new TextDecoder('shift_jis').decode(fs.readFileSync(at(rel))),
-    stop() {
-      server.kill('SIGTERM');
-      fs.rmSync(root, { recursive: true, force: true });
-      fs.rmSync(confPath, { force: true });
-    },
+  site.stop = () => {
+    server.kill('SIGTERM');
+    fs.rmSync(root, { recursive: true, force: true });
+    fs.rmSync(confPath, { force: true });
   };
+  return site;
 }
 
 export const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-quic',
@@ -52,6 +58,21 @@ export const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--d
 
 export function launchBrowser() {
   return chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: chromiumArgs });
+}
+
+// Collects into `problems` what a page should never show: console errors, script errors, failed
+// requests (unless `expectedFailure(request)`) and error answers. The browser's own look for
+// /favicon.ico is not the blog's doing.
+export function watchPage(page, problems, expectedFailure = () => false) {
+  const favicon = (url) => url.endsWith('/favicon.ico');
+  page.on('console', (msg) => {
+    if (msg.type() === 'error' && !favicon(msg.location().url)) problems.push(`console: ${msg.text()} (${page.url()})`);
+  });
+  page.on('pageerror', (err) => problems.push(`script: ${err.message} (${page.url()})`));
+  page.on('requestfailed', (req) => {
+    if (!favicon(req.url()) && !expectedFailure(req)) problems.push(`failed: ${req.url()}`);
+  });
+  page.on('response', (res) => { if (res.status() >= 400 && !favicon(res.url())) problems.push(`${res.status()}: ${res.url()}`); });
 }
 
 // Record lines: quoted fields separated by commas.

@@ -18,6 +18,13 @@ import time
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
+def write_text(path, text):
+    """A data file as velm keeps it: Shift_JIS, each '\\n' of text written as CR LF."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(text.replace('\n', '\r\n').encode('cp932'))
+
+
 def free_port():
     s = socket.socket()
     s.bind(('127.0.0.1', 0))

@@ -31,7 +31,8 @@ TEST(Strings, CutNeverSplitsADoubleByteCharacterAndOtherTextRules) {
              {RemoveTags("a<b>c>d"), "acd"}, {RemoveTags("x<y<b>z"), "xz"}, {RemoveTags("open <tag"), "open tag"},
              {RemoveTrailingBreaks("a\r\n\r\n"), "a"}, {PercentDecode("%41%4a%zz%4+%"), "AJ%zz%4+%"},
              {ReplaceAllText("a<VelmPath>b<VELMPATH>", "<velmpath>", "X"), "aXbX"},
-             {Escape("<a href=\"x\">&amp;\t"), "&lt;a href=&quot;x&quot;&gt;&amp; "}});
+             {Escape("<a href=\"x\">&amp;\t"), "&lt;a href=&quot;x&quot;&gt;&amp; "},
+             {EscapeKeepingTabs("<a href=\"x\">&amp;\t"), "&lt;a href=&quot;x&quot;&gt;&amp;\t"}});
   TStringList l = {"a", "", "b", "", ""};
   TrimList(l);
   EXPECT_EQ(l, (TStringList{"a", "", "b"}));
