@@ -73,7 +73,7 @@ public:
     Page.push_back(kTable);
     if (!M.EditorCarry.Message.empty()) Page.push_back("<tr><td colspan=\"2\">" + M.EditorCarry.Message + "</td></tr>");
     if (hidden)
-      Page.push_back("<tr><td colspan=\"2\">" + Colored("red", "この記事は非公開に設定されています") + "</td></tr>");
+      Page.push_back("<tr><td colspan=\"2\">この記事は非公開に設定されています</td></tr>");
     int n = 0;
     if (!saved.empty()) {
       Page.push_back("<tr style=\"background:#f0f0f0\"><td>アップロード済画像</td><td>");
