@@ -172,7 +172,7 @@ private:
     Page.push_back(kConvertRow);
     Page.push_back(std::string(kPublicRow) + (v.Visible ? " checked" : "") + ">記事を公開</td></tr>");
     if (!editing)
-      Page.push_back(std::string(kPingRow) + (M.Css.UPDATEPINGDEFAULT ? " checked" : "") + ">更新Pingを送信する</td></tr>");
+      Page.push_back(std::string(kPingRow) + (M.Css.UPDATEPINGDEFAULT ? " checked" : "") + "></td></tr>");
     Page.push_back(std::string("<tr><td colspan=\"2\"><input type=\"submit\" value=\"") +
                    (editing ? "上記の内容に変更します" : "上記の内容で登録します") + "\"></td></tr>");
     Page.push_back("</form>");
