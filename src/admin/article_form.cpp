@@ -73,7 +73,7 @@ public:
     Page.push_back(kTable);
     if (!M.EditorCarry.Message.empty()) Page.push_back("<tr><td colspan=\"2\">" + M.EditorCarry.Message + "</td></tr>");
     if (hidden)
-      Page.push_back("<tr><td colspan=\"2\">" + Colored("red", "この記事は非公開に設定されています") + "</td></tr>");
+      Page.push_back("<tr><td colspan=\"2\">この記事は非公開に設定されています</td></tr>");
     int n = 0;
     if (!saved.empty()) {
       Page.push_back("<tr style=\"background:#f0f0f0\"><td>アップロード済画像</td><td>");
@@ -172,7 +172,7 @@ private:
     Page.push_back(kConvertRow);
     Page.push_back(std::string(kPublicRow) + (v.Visible ? " checked" : "") + ">記事を公開</td></tr>");
     if (!editing)
-      Page.push_back(std::string(kPingRow) + (M.Css.UPDATEPINGDEFAULT ? " checked" : "") + ">更新Pingを送信する</td></tr>");
+      Page.push_back(std::string(kPingRow) + (M.Css.UPDATEPINGDEFAULT ? " checked" : "") + "></td></tr>");
     Page.push_back(std::string("<tr><td colspan=\"2\"><input type=\"submit\" value=\"") +
                    (editing ? "上記の内容に変更します" : "上記の内容で登録します") + "\"></td></tr>");
     Page.push_back("</form>");

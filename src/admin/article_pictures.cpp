@@ -101,7 +101,6 @@ int TWebModule1::DoUploadPicture(const TCommandEntry&) {
   TakeBackup(EditorCarry, [&](const char* name) { return ReadMultipartField(body, name, type, true); });
 
   const TUploadFileinfo info = LocateMultipartFile(body, "uploadimage");
-  if (info.FileName.empty() && info.DataSize == 0) return 1;  // no file chosen
   const std::string base = UploadFileBaseName(info.FileName);
   const std::string shown = Escape(base.empty() ? info.FileName : base);
   const std::string ext = base.empty() ? "" : FileExtension(base);
@@ -126,9 +125,9 @@ int TWebModule1::DoUploadPicture(const TCommandEntry&) {
     EditorCarry.Message = Red("アップロードできる最大数を超えています");
     return 1;
   }
-  if (max > 0 && info.DataSize > max) {
-    EditorCarry.Message = Red(shown + "(" + FormatThousands(info.DataSize) + " Bytes)は" +
-                              "のアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません");
+  if (max > 0 && info.DataSize >= max) {
+    EditorCarry.Message = shown + "(" + FormatThousands(info.DataSize) + " Bytes)は" +
+                          "のアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません";
     return 1;
   }
 

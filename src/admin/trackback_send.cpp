@@ -24,8 +24,13 @@ std::string HostPath(const std::string& systemURL) {
 // a title (an escaped title holds "&lt;") stay part of it.
 std::string FormValue(const std::string& sjis) { return PercentEncode(SjisToUtf8(sjis)); }
 
-// A stranger's answer in the page: in the system code page when it came as UTF-8, escaped.
-std::string Shown(const std::string& text) { return Escape(IsValidUtf8(text) ? Utf8ToSjis(text) : text); }
+// A stranger's text in the page: in the system code page when it came as UTF-8.
+std::string InCodePage(const std::string& text) { return IsValidUtf8(text) ? Utf8ToSjis(text) : text; }
+
+// An answer that could not be read is shown as it came, its tags written as text.
+std::string TagsAsText(const std::string& text) {
+  return ReplaceAll(ReplaceAll(text, "<", "&lt;"), ">", "&gt;");
+}
 
 }  // namespace
 
@@ -56,10 +61,10 @@ std::string SendTrackBack(TWebModule1& m, const std::string& target, const std::
   if (error == "0") {
     text += Colored("blue", "トラックバックは正常に処理されました");
   } else if (error == "1") {
-    text += Colored("red", "トラックバックに失敗") + "<br>「" + Shown(message) + "」";
+    text += Colored("red", "トラックバックに失敗") + "<br>「" + Escape(InCodePage(message)) + "」";
   } else {
     text += Colored("red", "トラックバックの応答を解析できませんでした") +
-            "<br>-----Trackback result<br><span style=\"font-weight:bold\">" + Shown(answer) +
+            "<br>-----Trackback result<br><span style=\"font-weight:bold\">" + TagsAsText(InCodePage(answer)) +
             "</span><br>-----Trackback result";
   }
   return text;

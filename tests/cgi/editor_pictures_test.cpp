@@ -32,16 +32,22 @@ TEST_F(Pictures, UploadChecksInTheirOrder) {
   const std::string refused = red + "アップロードを許可された拡張子ではありません</span>";
   for (const std::string& name : std::vector<std::string>{"a.exe", "noext", "a.", ".jpg", "dir/..", "a.jpg\\x", std::string("a\0b.jpg", 7)})
     EXPECT_EQ(Message(blog.Upload("demo+iu", name, "data")), refused) << name;
+  // No file chosen: the browser sends an empty name, which has no allowed extension.
+  EXPECT_EQ(Message(blog.Upload("demo+iu", "", "")), refused);
   EXPECT_EQ(Message(blog.Upload("demo+iu", "empty.jpg", "")), "");  // ignored without a word
-  EXPECT_EQ(Message(blog.Upload("demo+iu", "big.jpg", std::string(700, 'x'))),
-            red + "big.jpg(700 Bytes)はのアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません</span>");
+  // A file must stay below the limit; its refusal is plain text.
+  const std::string tooBig = "(600 Bytes)はのアップロードを行いましたが、サイズが上限を超えています。ファイルは登録されません";
+  EXPECT_EQ(Message(blog.Upload("demo+iu", "big.jpg", std::string(600, 'x'))), "big.jpg" + tooBig);
   // A name of 300 characters is shown escaped in the refusal and never becomes a file name.
   const std::string longName = std::string(296, 'n') + "<i>.jpg";
-  EXPECT_EQ(Message(blog.Upload("demo+iu", longName, std::string(700, 'x'))),
-            red + std::string(296, 'n') + "&lt;i&gt;.jpg(700 Bytes)はのアップロードを行いましたが、サイズが上限を超えています。"
-                  "ファイルは登録されません</span>");
+  EXPECT_EQ(Message(blog.Upload("demo+iu", longName, std::string(600, 'x'))),
+            std::string(296, 'n') + "&lt;i&gt;.jpg" + tooBig);
   EXPECT_TRUE(blog.Images().empty());
   EXPECT_FALSE(blog.Inst.Exists(blog.Dir + "workatt.txt"));
+
+  EXPECT_EQ(Message(blog.Upload("demo+iu", "nearly.jpg", std::string(599, 'a'))), "");  // just below the limit
+  ASSERT_EQ(Pending().size(), 1u);
+  blog.OwnerPage("demo+dw", "dwfile=" + Pending().back());
 
   // Client paths are cut to their last part; the file is kept under a random name of its own.
   EXPECT_EQ(Message(blog.Upload("demo+iu", "C:\\写真\\..\\旅.JPG", std::string(500, 'a'))), "");

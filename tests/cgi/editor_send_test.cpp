@@ -63,10 +63,11 @@ TEST_F(Sending, TrackBackToAnotherBlog) {
   answer = TrackBackAnswer("1", "<b>\xE6\x8B\x92\xE5\x90\xA6</b>");
   cell = Save("subject=s&trackback=" + server.URL("/tb/8"));
   EXPECT_TRUE(Has(cell, "<span style=\"color:red\">トラックバックに失敗</span><br>「&lt;b&gt;拒否&lt;/b&gt;」\r\n"));
-  answer = Answer("<p>x</p>\n");
+  // Only its angle brackets are written as text.
+  answer = Answer("<p class=\"a\">x&amp;\ty</p>\n");
   cell = Save("subject=s&trackback=" + server.URL("/tb/9"));
   EXPECT_TRUE(Has(cell, "<span style=\"color:red\">トラックバックの応答を解析できませんでした</span><br>-----Trackback result<br>"
-                        "<span style=\"font-weight:bold\">&lt;p&gt;x&lt;/p&gt;\n</span><br>-----Trackback result"));
+                        "<span style=\"font-weight:bold\">&lt;p class=\"a\"&gt;x&amp;\ty&lt;/p&gt;\n</span><br>-----Trackback result"));
   cell = Save("subject=s&trackback=http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/");
   EXPECT_TRUE(Has(cell, "トラックバックの応答を解析できませんでした"));
   EXPECT_EQ(blog.Records("cindex.txt").size(), 4u);  // the articles are stored whatever the answer

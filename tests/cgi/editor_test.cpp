@@ -66,7 +66,8 @@ TEST_F(Editor, NewArticleForm) {
   EXPECT_TRUE(Has(cell, "<select name=\"category\" size=\"1\"><option value=\"c1\">日記</option></select>"));
   EXPECT_TRUE(Has(cell, "<textarea name=\"ucontent\" cols=\"55\" rows=\"20\">\r\n</textarea>"));
   EXPECT_TRUE(Has(cell, "<input type=\"checkbox\" name=\"cvisible\" value=\"1\" checked>記事を公開"));
-  EXPECT_TRUE(Has(cell, "name=\"sendupdateping\" value=\"1\">"));
+  EXPECT_TRUE(Has(cell, "<tr style=\"background:#f7f7f7\"><td>更新Pingを送信</td><td><input type=\"checkbox\" "
+                        "name=\"sendupdateping\" value=\"1\"></td></tr>\r\n"));
   EXPECT_TRUE(Has(cell, "<input type=\"submit\" value=\"上記の内容で登録します\">"));
   for (const char* absent : {"elogid", "タグ挿入", "リンクサポート", "利用されなかった", "アップロード済画像"})
     EXPECT_FALSE(Has(cell, absent)) << absent;
@@ -84,7 +85,7 @@ TEST_F(Editor, NewArticleForm) {
   EXPECT_TRUE(Has(cell, "<tr style=\"background:white\"><td>サポート</td><td><input type=\"button\" value=\"リンクサポート\" "
                         "onclick=\"window.open('./velm.exe?demo+ls'"));
   EXPECT_TRUE(Has(cell, "cols=\"70\" rows=\"20\""));
-  EXPECT_TRUE(Has(cell, "name=\"sendupdateping\" value=\"1\" checked>"));
+  EXPECT_TRUE(Has(cell, "name=\"sendupdateping\" value=\"1\" checked></td></tr>\r\n"));
   EXPECT_TRUE(Has(cell, "<td colspan=\"2\">.JPG .GIF .PNG ファイルがアップロード可能</td>"));
 
   // No category: nothing but the notice.
@@ -184,7 +185,7 @@ TEST_F(Editor, ChangesAnArticle) {
   blog.Category("c2", "旅行");
   // The edit form holds the stored article.
   std::string cell = SettingsCell(blog.OwnerPage("demo+ec+" + id));
-  EXPECT_TRUE(Has(cell, "<tr><td colspan=\"2\"><span style=\"color:red\">この記事は非公開に設定されています</span></td></tr>"));
+  EXPECT_TRUE(Has(cell, "<tr><td colspan=\"2\">この記事は非公開に設定されています</td></tr>"));
   EXPECT_TRUE(Has(cell, "<tr style=\"background:#fff0f0\"><td>追加画像アップロード</td><td><form style=\"margin:0px\" "
                         "action=\"./velm.exe?demo+iu+" + id + "\""));
   EXPECT_TRUE(Has(cell, "value=\"アップロード\""));

@@ -1,6 +1,7 @@
 // The owner runs the blog from Chromium through lighttpd: logs in from the blog's login box,
-// writes a Japanese article with an uploaded picture put in by the insert button, edits it,
-// approves a waiting comment and deletes the article again. Leaves a screenshot of the editor.
+// writes a Japanese article with an uploaded picture put in by the insert button, edits it while
+// trading that picture for another, approves one waiting comment and deletes another, and deletes
+// the article again. Leaves a screenshot of the editor.
 //   node tests/e2e/editor.mjs path/to/velm.exe
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
@@ -51,13 +52,15 @@ async function startSite() {
 }
 
 // A real JPEG made by the demo's own writer, kept with the temporary site (removed with it).
-function photo() {
-  const file = path.join(root, 'upload', 'photo.jpg');
+function photo(name = 'photo.jpg', width = 160, height = 120) {
+  const file = path.join(root, 'upload', name);
   fs.mkdirSync(path.dirname(file), { recursive: true });
   execFileSync('/usr/bin/python3', ['-c', `import sys; sys.path.insert(0, ${JSON.stringify(path.join(repo, 'deploy/demo'))}); import images
-open(sys.argv[1], 'wb').write(images.jpeg_bytes(160, 120, lambda x, y: (x, y * 2 % 256, 128)))`, file]);
+open(sys.argv[1], 'wb').write(images.jpeg_bytes(${width}, ${height}, lambda x, y: (x, y * 2 % 256, 128)))`, file]);
   return file;
 }
+const bodyText = async () => (await page.inputValue('textarea[name=ucontent]')).replaceAll('\r\n', '\n');
+const loaded = (locator) => locator.evaluate((img) => img.complete && img.naturalWidth);
 
 describe('the owner writes from the browser', () => {
   before(async () => {
@@ -125,32 +128,69 @@ describe('the owner writes from the browser', () => {
     assert.ok((await page.innerText('.logcontent')).includes('桜がきれいでした。'));
   });
 
-  it('edits the subject from the article list', async () => {
+  it('edits the article from the article list, trading its picture for a new one', async () => {
     await page.goto(url('demo+wc'));  // the cookies of the login still hold
     await follow(page.locator('input[value="記事の修正"]'));
     await page.selectOption('select[name=smonth]', '99');
     await follow(page.locator('input[value="記事一覧を表示する"]'));
     await follow(page.locator(`a[href="./velm.exe?demo+ec+${articleId}"]`));
     assert.equal(await page.inputValue('input[name=subject]'), subject);
+    const stored = await bodyText();
+    assert.ok(stored.includes('<BIMAGE src=1 align=center>'));
+    // A second picture uploaded while the edit is under way: the changed text survives.
+    const edited = stored.trimEnd().replace('桜', '満開の桜');
+    await page.fill('input[name=subject]', changed);
+    await page.fill('textarea[name=ucontent]', edited);
+    await page.setInputFiles('input[name=uploadimage]', photo('second.jpg', 200, 100));
+    await follow(page.locator('input[value="アップロード"]'));
+    assert.equal(await page.inputValue('input[name=subject]'), changed);
+    assert.equal(await bodyText(), edited);
+    assert.equal(await loaded(page.locator('img[alt=""][width="120"]')), 160, 'the saved picture is number 1');
+    assert.equal(await loaded(page.locator('img:not([alt])[width="120"]')), 200, 'the new one is number 2');
+    assert.equal(await page.locator('#ialign2').count(), 1);
+    // The saved picture goes by its delete button; the text survives that too.
+    await page.fill('input[name=subject]', `${changed}!`);
+    await follow(page.locator(`form[action="./velm.exe?demo+du+${articleId}"] input[value="削除"]`));
+    assert.equal(await page.inputValue('input[name=subject]'), `${changed}!`);
+    assert.equal(await bodyText(), edited);
+    assert.ok(!fs.existsSync(at(`images/demo/${articleId}-1.jpg`)) && !fs.existsSync(at(`velmsystem/demo/${articleId}.iix`)));
+    assert.equal(await loaded(page.locator('img[width="120"]')), 200, 'the new picture moved up to number 1');
     await page.fill('input[name=subject]', changed);
     await follow(page.locator('input[value="上記の内容に変更します"]'));
     assert.ok((await page.innerText('.settingcell')).includes('記事を修正保存しました'));
+    assert.equal((await bodyText()).trimEnd(), edited);
+    assert.deepEqual(readSjis(`velmsystem/demo/${articleId}.iix`).split('\r\n'), [`${articleId}-1.jpg`, '']);
+    assert.ok(!fs.existsSync(at('velmsystem/demo/workatt.txt')));
     await page.goto(url('demo'));
     assert.deepEqual(await page.locator('.logtopic').allInnerTexts(), [changed]);
-    assert.equal(await page.locator(`img[src="./images/demo/${articleId}-1.jpg"]`).count(), 1);
+    assert.ok((await page.innerText('.logcontent')).includes('満開の桜'));
+    // The picture keeps its address (the browser may show the old one from its cache, as the
+    // edit page warns); the file behind it is the new upload.
+    assert.ok(await loaded(page.locator(`img[src="./images/demo/${articleId}-1.jpg"]`)), 'the picture is shown');
+    assert.ok(fs.readFileSync(at(`images/demo/${articleId}-1.jpg`)).equals(fs.readFileSync(photo('second.jpg', 200, 100))));
+    assert.deepEqual(fs.readdirSync(at('images/demo')), [`${articleId}-1.jpg`]);
   });
 
-  it('approves a waiting comment from the edit page', async () => {
+  it('approves a waiting comment and deletes another from the edit page', async () => {
+    const spam = '宣伝です';
     fs.writeFileSync(at('velmsystem/demo/comment.txt'),
-      sjis(`"c0000000000001","${articleId}","k0000000000001","2026/12/01 10:00:00","読者","${comment}<br>","1","127.0.0.1"\r\n`));
+      sjis(`"c0000000000001","${articleId}","k0000000000001","2026/12/01 10:00:00","読者","${comment}<br>","1","127.0.0.1"\r\n`
+        + `"c0000000000001","${articleId}","k0000000000002","2026/12/01 11:00:00","業者","${spam}<br>","0","127.0.0.2"\r\n`));
     await page.goto(url(`demo+sl+${articleId}`));
     assert.ok(!(await page.innerText('body')).includes(comment), 'waiting comments are not shown');
+    assert.ok((await page.innerText('body')).includes(spam));
     await page.goto(url(`demo+ec+${articleId}`));
     await page.selectOption('select[name=viewcommentid]', 'k0000000000001');
     await follow(page.locator('input[value="このコメントを公開する"]'));
     assert.equal(await page.locator('select[name=viewcommentid]').count(), 0);
+    assert.equal(await page.inputValue('input[name=subject]'), changed, 'back on the edit page of the article');
+    await page.selectOption('select[name=delcommentid]', 'k0000000000002');
+    await follow(page.locator('input[value="このコメントを削除する"]'));
+    assert.deepEqual(await page.locator('select[name=delcommentid] option').evaluateAll((o) => o.map((e) => e.value)), ['k0000000000001']);
     await page.goto(url(`demo+sl+${articleId}`));
-    assert.ok((await page.innerText('body')).includes(comment), 'the approved comment is under the article');
+    const shown = await page.innerText('body');
+    assert.ok(shown.includes(comment), 'the approved comment is under the article');
+    assert.ok(!shown.includes(spam), 'the deleted comment is gone');
   });
 
   it('deletes the article with its picture', async () => {
