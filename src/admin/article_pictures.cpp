@@ -34,47 +34,42 @@ bool PlacePictures(const std::string& imageFolder, const std::string& id, const 
   std::vector<std::string> kept;  // the numbers of the sources that stay, in order
   for (size_t i = 0; i < sources.size(); ++i) kept.push_back(std::to_string(i));
   body = RenumberPictureTags(body, kept);
-  std::vector<bool> used(sources.size(), false);
-  for (const std::string& k : kept) used[std::stoul(k)] = true;
 
-  // First pass: every picture that moves goes to "___" + its final name.
+  // First pass: every picture that moves gets the second name "___" + its final name, a pending
+  // one as a copy, a saved one as a link (a copy where links fail). The files the stored article
+  // shows stay as they are, so a save that ends here has changed nothing.
   struct TMove {
-    const TPictureSource* source;
+    bool pending;
     std::string temp, final;
   };
   std::vector<TMove> moves;
-  auto undo = [&] {
-    for (const TMove& m : moves) {
-      if (m.source->Pending)
-        DeleteFile(imageFolder + m.temp);
-      else
-        RenameFile(imageFolder + m.temp, imageFolder + m.source->Name);
-    }
-  };
+  TStringList taken;  // final names that hold this version's picture
   int k = 0;
   for (const std::string& key : kept) {
     const TPictureSource& s = sources[std::stoul(key)];
     const std::string final = id + "-" + std::to_string(++k) + s.Ext;
     placement.Names.push_back(final);
+    if (!s.Pending && s.Name == final) taken.push_back(final);
     if (s.Name.empty() || (!s.Pending && s.Name == final)) continue;
-    const std::string temp = "___" + final;
-    if (s.Pending) {
-      if (!CopyDataFile(imageFolder + s.Name, imageFolder + temp)) {
-        undo();
-        placement = TPicturePlacement();
-        return false;
-      }
-    } else if (!RenameFile(imageFolder + s.Name, imageFolder + temp)) {
-      continue;  // a saved picture whose file is missing stays missing
+    const std::string from = imageFolder + s.Name, temp = imageFolder + "___" + final;
+    DeleteFile(temp);  // left by a save that was killed
+    if (s.Pending ? !CopyDataFile(from, temp) : !LinkFile(from, temp) && !CopyDataFile(from, temp)) {
+      if (!s.Pending) continue;  // a saved picture whose file is missing stays missing
+      for (const TMove& m : moves) DeleteFile(m.temp);
+      placement = TPicturePlacement();
+      return false;
     }
-    moves.push_back({&s, temp, final});
+    moves.push_back({s.Pending, temp, final});
   }
-  // Saved pictures no longer used go before the second pass, which may reuse their names.
-  for (size_t i = 0; i < sources.size(); ++i)
-    if (!used[i] && !sources[i].Pending && !sources[i].Name.empty()) DeleteFile(imageFolder + sources[i].Name);
-  for (const TMove& m : moves)
-    if (RenameFile(imageFolder + m.temp, imageFolder + m.final) && m.source->Pending)
-      placement.Written.push_back(m.final);
+  // Second pass: each takes its final name in one rename.
+  for (const TMove& m : moves) {
+    if (!RenameFile(m.temp, imageFolder + m.final)) continue;
+    taken.push_back(m.final);
+    if (m.pending) placement.Written.push_back(m.final);
+  }
+  for (const TPictureSource& s : sources)
+    if (!s.Pending && !s.Name.empty() && std::find(taken.begin(), taken.end(), s.Name) == taken.end())
+      placement.Dropped.push_back(s.Name);
   return true;
 }
 

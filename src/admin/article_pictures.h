@@ -10,7 +10,7 @@
 struct TPictureSource {
   std::string Name;      // as listed; "" when the listed name is not a plain file name
   std::string Ext;       // the extension as uploaded, case kept
-  bool Pending = false;  // copied from the pending upload (a saved picture is renamed)
+  bool Pending = false;  // copied from the pending upload (a saved picture is linked)
 };
 std::vector<TPictureSource> PictureSources(const TStringList& savedNames, const TAttachFileList& pending);
 
@@ -22,9 +22,11 @@ struct TPicturePlacement {
 };
 
 // Renumbers the picture tags of body against sources and puts the pictures that are used in the
-// image folder as <id>-<k><ext>, k counting them from 1 in order: pending pictures are copied,
-// saved ones renamed, each through a "___" name first so that no name is taken twice. False
-// when a pending picture could not be copied (the copies made so far are removed again).
+// image folder as <id>-<k><ext>, k counting them from 1 in order: each is first copied (pending)
+// or linked (saved) to a "___" name, then renamed to its final name, so that no name is taken
+// twice and no saved picture is gone before the new version is stored. Saved pictures whose
+// names are no longer used are listed in Dropped for the caller to delete after the store.
+// False when a pending picture could not be copied (nothing is changed then).
 bool PlacePictures(const std::string& imageFolder, const std::string& id, const std::vector<TPictureSource>& sources,
                    std::string& body, TPicturePlacement& placement);
 

@@ -118,6 +118,7 @@ int SaveChangedArticle(TWebModule1& m, const TCommandEntry& entry, const TArticl
   const std::string folder = m.AccountFolder(), images = m.AccountImageFolder();
   TIndexChange change = TIndexChange::Missing;
   TAttachFileList pending;
+  TPicturePlacement placed;
   if (IsArticleId(in.Id)) {
     const TContentIndex c{in.Category, in.Id, in.Date, FormatStamp(Now()), in.Subject, in.Visible};
     change = ChangeContentIndex(folder, c, m.Sys.USEEDITDATE, [&] {
@@ -125,7 +126,6 @@ int SaveChangedArticle(TWebModule1& m, const TCommandEntry& entry, const TArticl
       const TStringList saved = LoadAttachNames(folder, in.Id);
       std::string body = in.Body;
       if (!saved.empty() || !pending.empty()) {
-        TPicturePlacement placed;
         if (!ForceDirectories(images) || !PlacePictures(images, in.Id, PictureSources(saved, pending), body, placed) ||
             !SaveAttachNames(folder, in.Id, placed.Names))
           return false;
@@ -134,6 +134,7 @@ int SaveChangedArticle(TWebModule1& m, const TCommandEntry& entry, const TArticl
     });
   }
   if (change == TIndexChange::Done) {
+    for (const std::string& name : placed.Dropped) DeleteFile(images + name);  // the stored version no longer shows them
     ForgetPending(m, pending);
     m.EditorCarry.Message = "<span style=\"color:blue; font-weight:bold\">記事を修正保存しました</span>";
   } else if (change == TIndexChange::Failed) {

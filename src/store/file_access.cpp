@@ -328,6 +328,7 @@ bool ForceDirectories(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 bool RenameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+bool LinkFile(const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; }
 
 long long FileSize(const std::string& path) {
   struct stat st {};

@@ -19,6 +19,7 @@ bool DirectoryExists(const std::string& path);
 bool ForceDirectories(const std::string& path);   // creates missing parents
 bool DeleteFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);
+bool LinkFile(const std::string& from, const std::string& to);  // a second name for the same file
 long long FileSize(const std::string& path);      // -1 when missing
 time_t FileAge(const std::string& path);          // mtime, -1 when missing
 std::string IncludeTrailingSlash(const std::string& path);

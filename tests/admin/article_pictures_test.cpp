@@ -56,8 +56,26 @@ TEST_F(PlacePicturesTest, ADroppedPictureFreesItsNameForTheNext) {
   EXPECT_EQ(placed.Written, Names{id + "-2.PNG"});
   EXPECT_EQ(Get(id + "-1.jpg"), "two");
   EXPECT_EQ(Get(id + "-2.PNG"), "new");
-  // The pending upload itself is left to the caller, which forgets it once the save holds.
-  EXPECT_EQ(Files(), (Names{id + "-1.jpg", id + "-2.PNG", "pend000000000001.PNG"}));
+  // The old second picture and the pending upload are left to the caller, which removes them once
+  // the new version is stored: a save killed before that leaves no picture of the old one missing.
+  EXPECT_EQ(placed.Dropped, Names{id + "-2.jpg"});
+  EXPECT_EQ(Files(), (Names{id + "-1.jpg", id + "-2.PNG", id + "-2.jpg", "pend000000000001.PNG"}));
+  EXPECT_EQ(Get(id + "-2.jpg"), "two");
+}
+
+// The second name of a moving picture is a link: the old file keeps its bytes until the caller
+// deletes it, and a leftover "___" file of a killed save is replaced.
+TEST_F(PlacePicturesTest, MovedPicturesAreLinkedNotTaken) {
+  Put(id + "-1.jpg", "one");
+  Put(id + "-2.jpg", "two");
+  Put("___" + id + "-1.jpg", "stale");
+  std::string body = "<BIMAGE src=2>";
+  TPicturePlacement placed;
+  ASSERT_TRUE(PlacePictures(folder, id, PictureSources({id + "-1.jpg", id + "-2.jpg"}, {}), body, placed));
+  EXPECT_EQ(placed.Names, Names{id + "-1.jpg"});
+  EXPECT_EQ(placed.Dropped, Names{id + "-2.jpg"});
+  EXPECT_EQ(Get(id + "-1.jpg"), "two");
+  EXPECT_EQ(Files(), (Names{id + "-1.jpg", id + "-2.jpg"}));
 }
 
 TEST_F(PlacePicturesTest, MissingAndUnsafeNamesKeepTheirNumbers) {
@@ -67,7 +85,8 @@ TEST_F(PlacePicturesTest, MissingAndUnsafeNamesKeepTheirNumbers) {
   ASSERT_TRUE(PlacePictures(folder, id, PictureSources({id + "-1.jpg", "../escape.gif", id + "-2.gif"}, {}), body, placed));
   EXPECT_EQ(body, "<BIMAGE src=1>|<BIMAGE src=2>|<BIMAGE src=3>");  // nothing renumbered
   EXPECT_EQ(placed.Names, (Names{id + "-1.jpg", id + "-2.gif", id + "-3.gif"}));
-  EXPECT_EQ(Files(), Names{id + "-3.gif"});
+  EXPECT_EQ(placed.Dropped, Names{id + "-2.gif"});  // its name now belongs to a missing picture
+  EXPECT_EQ(Get(id + "-3.gif"), "two");
   EXPECT_FALSE(fs::exists(dir.parent_path() / "escape.gif"));
 }
 
