@@ -50,11 +50,12 @@ TEST(UpdatePing, PagesNeedTheLoginAndATypeAndShowTheSlots) {
                    "<x/>\r\nUPDATEPINGTYPEEND\r\n");
   blog.Inst.Write(blog.Dir + "updateping.txt", "\"1\",\"http://a.example/?a=1&b=<2>\",\"weblogUpdates\"\r\n"
                                                "\"0\",\"\",\"Fixed\"\r\n\"bad line\"\r\n");
-  blog.Inst.Write(blog.Dir + "lastupdateping.txt", MinutesAgo(20));
+  const std::string last = MinutesAgo(20);
+  blog.Inst.Write(blog.Dir + "lastupdateping.txt", last);
   const std::string page = Frame(blog.Page("demo+up", "", cookie));
   const std::string rows = page.substr(0, page.find("<tr><td>4</td>"));
   EXPECT_EQ(rows.substr(0, rows.find("<tr><td>1</td>")),
-            "<span style=\"color:blue\">前回の送信日付 : " + MinutesAgo(20).substr(0, 19) +
+            "<span style=\"color:blue\">前回の送信日付 : " + last.substr(0, 19) +
                 " (20 分)</span> 送信可能<br>\r\n"
                 "<form style=\"margin:0px\" method=\"post\" action=\"./velm.exe?demo+pw\">\r\n"
                 "<table border=\"1\" style=\"border-collapse:collapse; font-size:x-small\">\r\n"
