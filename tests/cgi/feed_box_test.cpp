@@ -68,11 +68,14 @@ TEST(FeedBox, TwoKeysFetchOnceAndServeTheirCaches) {
   blog.Box("A<RSSCONTENT key=\"one\" src=\"" + site.URL("/one") + "\" cachetime=\"10\">B<rsscontent src=" +
            site.URL("/moved") + " key=two count=1>C");
   const std::string want = "A" + BoxOf(Line("一つ目", "1")) + "B" + BoxOf(Line("二つ目", "2")) + "C";
+  const std::string before = FormatStamp(Now()).substr(0, 16);
   EXPECT_EQ(blog.View(), want);
+  const std::string after = FormatStamp(Now()).substr(0, 16);
   EXPECT_EQ(site.Connections(), 3);
   EXPECT_EQ(blog.Inst.Read(blog.Dir + "one.lastread"), BoxOf(Line("一つ目", "1")));
   EXPECT_EQ(blog.Inst.Read(blog.Dir + "two.lastread"), BoxOf(Line("二つ目", "2")));
-  EXPECT_EQ(blog.Inst.Read(blog.Dir + "one.lastrss").substr(0, 16), FormatStamp(Now()).substr(0, 16));
+  const std::string read = blog.Inst.Read(blog.Dir + "one.lastrss").substr(0, 16);
+  EXPECT_TRUE(read == before || read == after) << read;
   EXPECT_EQ(blog.View(), want);  // from the caches
   EXPECT_EQ(site.Connections(), 3);
 

@@ -128,9 +128,11 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
                   "\"0\",\"" + server.URL("/off") + "\",\"weblogUpdates\"\r\n"      // off
                   "\"1\",\"" + server.URL("/garbage") + "\",\"weblogUpdates\"\r\n"
                   "\"1\",\"http://127.0.0.1:" + std::to_string(closed) + "/\",\"weblogUpdates\"\r\n");
+  const std::string before = FormatStamp(Now()).substr(0, 16);
   const std::string out = Frame(blog.Page("demo+su", "go=1", blog.Inst.LoginCookie()));
-  const std::string now = FormatStamp(Now()).substr(0, 16);
-  EXPECT_TRUE(StartsWith(out, "<span style=\"color:blue\">前回の送信日付 : " + now)) << out;
+  const std::string after = FormatStamp(Now()).substr(0, 16);
+  EXPECT_TRUE(StartsWith(out, "<span style=\"color:blue\">前回の送信日付 : " + before) ||
+              StartsWith(out, "<span style=\"color:blue\">前回の送信日付 : " + after)) << out;
   const std::string table = out.substr(out.find("<table"));
   EXPECT_EQ(table,
             "<table border=\"1\" style=\"font-size:x-small; border-collapse:collapse\" cellpadding=\"3\">"
