@@ -157,7 +157,8 @@ TEST(UpdatePing, SendContactsEachEnabledSlotAndRecordsTheTime) {
                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
   EXPECT_EQ(got[1], "POST /fault HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: " +
                         std::to_string(std::string("<x>テスト&ブログ</x>").size()) + "\r\n\r\n<x>テスト&ブログ</x>");
-  EXPECT_EQ(blog.Inst.Read(blog.Dir + "lastupdateping.txt").substr(0, 16), now);
+  const std::string sent = blog.Inst.Read(blog.Dir + "lastupdateping.txt").substr(0, 16);
+  EXPECT_TRUE(sent == before || sent == after) << sent;
 }
 
 // Servers that never answer share one deadline instead of taking one each.
