@@ -116,7 +116,9 @@ bool TWebModule1::CheckCredentials(const TAccountType& account, const std::strin
   const std::string path = GuardPath(*this, account, kLoginGuard);
   if (GuardLocked(path)) return false;
   if (account.LoginName == name && account.Password == pass) return true;
-  if (!name.empty() || !pass.empty()) GuardFailed(path);  // nothing presented is no guess
+  // No password is no guess: an owner who logged out keeps the name cookie and may still follow
+  // links to the owner's pages.
+  if (!pass.empty()) GuardFailed(path);
   return false;
 }
 

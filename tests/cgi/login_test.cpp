@@ -91,8 +91,10 @@ TEST(Login, GuessingIsThrottled) {
     return !run("demo+ll", "", cookie, addr).header("Content-Disposition").empty();
   };
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(download("INNAME=owner; INPASS=c" + std::to_string(i), attacker));
-  // ...and requests that present nothing count for nothing.
+  // ...and requests that present no password count for nothing (a logged-out owner keeps the name).
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(download("", attacker));
+  for (int i = 0; i < 12; ++i) EXPECT_FALSE(download("INNAME=owner; INPASS=", attacker));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(loggedIn(attacker, "demo", "owner", ""));
   EXPECT_TRUE(loggedIn(attacker));  // the ninth failure has not locked
   EXPECT_FALSE(loggedIn(attacker, "demo", "owner", "tenth"));
   EXPECT_FALSE(loggedIn(attacker));  // locked: the right password fails without being compared
