@@ -51,14 +51,14 @@ TDecodeResult CheckHeaders(const std::string& b, long long& width, long long& he
   }
   if (width <= 0 || height <= 0) return TDecodeResult::Broken;
   if (!PictureSizeAllowed(width, height)) return TDecodeResult::TooLarge;
-  if (compression == 0 || compression == 3 || compression == 6) {  // plain rows, bit fields
-    if (bits == 0 || bits > 32) return TDecodeResult::Broken;
-    const long long rowBits = width * bits;
-    const long long stride = (rowBits + 31) / 32 * 4;
-    // The last row may lack its padding.
-    const long long need = static_cast<long long>(offset) + stride * (height - 1) + (rowBits + 7) / 8;
-    if (need > static_cast<long long>(b.size())) return TDecodeResult::Broken;
-  }
+  // Plain rows and bit fields are all stb_image reads; it would take any other value for plain rows.
+  if (compression != 0 && compression != 3 && compression != 6) return TDecodeResult::Broken;
+  if (bits == 0 || bits > 32) return TDecodeResult::Broken;
+  const long long rowBits = width * bits;
+  const long long stride = (rowBits + 31) / 32 * 4;
+  // The last row may lack its padding.
+  const long long need = static_cast<long long>(offset) + stride * (height - 1) + (rowBits + 7) / 8;
+  if (need > static_cast<long long>(b.size())) return TDecodeResult::Broken;
   return TDecodeResult::Ok;
 }
 
