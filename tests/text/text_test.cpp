@@ -84,9 +84,9 @@ TEST(Encodings, JisEucAndUnicodeRoundTrips) {
       ASSERT_EQ(EucToSjis(SjisToEuc(sjis)), sjis);
     }
   const std::string text = "日本語のテキストとABC、ｶﾀｶﾅ";
-  ExpectAll({{Utf8ToSjis(SjisToUtf8(text)), text}, {Utf16ToSjis(SjisToUtf16(text)), text},
-             {JisToSjis(SjisToJis("漢字abc")), "漢字abc"}, {SjisToUtf8("あ"), "\xE3\x81\x82"},
-             {Utf8ToSjis("\xE3\x81\x82\xFF"), "あ?"}, {Utf7ToSjis("Hi +MEIwRDBG-! 1 +- 1"), "Hi あいう! 1 + 1"}});
+  // UTF-8 both ways is checked against iconv below.
+  ExpectAll({{Utf16ToSjis(SjisToUtf16(text)), text}, {JisToSjis(SjisToJis("漢字abc")), "漢字abc"},
+             {Utf7ToSjis("Hi +MEIwRDBG-! 1 +- 1"), "Hi あいう! 1 + 1"}});
   EXPECT_TRUE(IsValidUtf8("\xE3\x81\x82 ok"));
   EXPECT_FALSE(IsValidUtf8("\x82\xA0") || IsValidUtf8("\xE3\x81"));
   const std::pair<std::string, int> kinds[] = {{"plain ascii", ckNone}, {std::string("a\0b", 3), ckBinary},
