@@ -2,27 +2,9 @@
 // plain forms or as multipart forms with a file.
 #pragma once
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "blog_fixture.h"
-
-using TFields = std::vector<std::pair<std::string, std::string>>;
-
-// name=value pairs joined by "&", every byte but letters and digits percent-encoded.
-inline std::string FormBody(const TFields& fields) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const auto& [name, value] : fields) {
-    if (!out.empty()) out += '&';
-    out += name + '=';
-    for (unsigned char c : value) {
-      if (isalnum(c)) out += static_cast<char>(c);
-      else out += {'%', hex[c >> 4], hex[c & 15]};
-    }
-  }
-  return out;
-}
 
 struct TUpload {
   std::string field, fileName, bytes, contentType = "application/octet-stream";
@@ -70,12 +52,6 @@ public:
   std::string AccountFile(const std::string& name) const { return Inst.Read(Dir + name); }
   bool AccountHas(const std::string& name) const { return Inst.Exists(Dir + name); }
 };
-
-// The settings cell of an owner's page: from its opening to the end of the page.
-inline std::string SettingCell(const std::string& page) {
-  const size_t a = page.find("</td><td class=\"settingcell\">\r\n");
-  return a == std::string::npos ? "" : page.substr(a + 31);
-}
 
 const std::string kPageEnd = "</td></tr></table></div></body></html>\r\n";
 const std::string kLoginFailure = "ログイン名又はパスワードが間違っています";

@@ -1,10 +1,13 @@
 // A blog in a temporary installation: categories, articles and comments written as the store
 // writes them, and requests of its pages.
 #pragma once
+#include <cctype>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cgi_harness.h"
+#include "store/DCSVList.h"
 #include "store/articles.h"
 #include "text/DString.h"
 
@@ -74,4 +77,48 @@ inline std::vector<std::string> Topics(const std::string& page) {
   for (size_t p = page.find(open); p != std::string::npos; p = page.find(open, p + 1))
     out.push_back(page.substr(p + open.size(), page.find("</span>", p) - p - open.size()));
   return out;
+}
+
+using TFields = std::vector<std::pair<std::string, std::string>>;
+
+// name=value pairs joined by "&", every byte but letters and digits percent-encoded.
+inline std::string FormBody(const TFields& fields) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const auto& [name, value] : fields) {
+    if (!out.empty()) out += '&';
+    out += name + '=';
+    for (unsigned char c : value) {
+      if (isalnum(c)) out += static_cast<char>(c);
+      else out += {'%', hex[c >> 4], hex[c & 15]};
+    }
+  }
+  return out;
+}
+
+// The record lines of a data file, split into their fields.
+inline std::vector<std::vector<std::string>> RecordsOf(const std::string& text) {
+  std::vector<std::vector<std::string>> out;
+  for (const std::string& line : SplitLines(text)) {
+    TCSVList csv;
+    csv.SetLine(line);
+    std::vector<std::string> fields;
+    for (int i = 0; i < csv.Count(); ++i) fields.push_back(csv.Item(i));
+    out.push_back(fields);
+  }
+  return out;
+}
+
+// The settings cell of an owner's page: what follows the administration frame.
+inline std::string SettingsCell(const std::string& page) {
+  const std::string open = "</td><td class=\"settingcell\">\r\n";
+  const size_t a = page.find(open);
+  return a == std::string::npos ? "" : page.substr(a + open.size());
+}
+
+// The page of a request that failed before any page of the blog.
+inline std::string ErrorPage(const std::string& message, const std::string& charset = "shift_jis") {
+  return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html lang=\"ja\"><head>"
+         "<meta http-equiv=\"content-type\" content=\"text/html; charset=" + charset +
+         "\"><title>VELM SYSTEM ERROR</title></head><body><span style=\"color:red\">" + message + "</span></body></html>";
 }

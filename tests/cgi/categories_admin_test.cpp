@@ -12,7 +12,7 @@ const std::string kAddRow =
 TEST(CategoryPage, RowsFollowTheCategories) {
   TAdminFixture blog;
   // No category: only the add row and an empty id list.
-  EXPECT_EQ(SettingCell(blog.OwnerPage("demo+cv")),
+  EXPECT_EQ(SettingsCell(blog.OwnerPage("demo+cv")),
             "<form style=\"margin:0px\" action=\"./velm.exe?demo+cd\" method=\"post\">\r\n" + kTable + kAddRow +
                 "</table>\r\n<input type=\"submit\" value=\"カテゴリ処理を行います\"><br>同時に処理はできません\r\n</form>\r\n"
                 "<p style=\"color:red\">カテゴリの削除を行った場合、関連する記事及びコメントも全て削除されます。</p>\r\n"
@@ -20,7 +20,7 @@ TEST(CategoryPage, RowsFollowTheCategories) {
 
   // One shown category: rename, delete and hide, but no move row.
   blog.Category("k1", "日記");
-  std::string cell = SettingCell(blog.OwnerPage("demo+cv"));
+  std::string cell = SettingsCell(blog.OwnerPage("demo+cv"));
   EXPECT_TRUE(Has(cell, kAddRow +
                             "<tr style=\"background:#c0ffc0\"><td>カテゴリ名修正</td><td><select name=\"modcategory\"><option "
                             "value=\"\" style=\"color:silver\">変更元のカテゴリを選択してください</option><option value=\"k1\">"
@@ -36,7 +36,7 @@ TEST(CategoryPage, RowsFollowTheCategories) {
 
   // A second, hidden category: the move row offers the top one as a silver prompt, the show row appears.
   blog.Category("k2", "&lt;秘密&gt;", false);
-  cell = SettingCell(blog.OwnerPage("demo+cv"));
+  cell = SettingsCell(blog.OwnerPage("demo+cv"));
   EXPECT_TRUE(Has(cell, "<tr style=\"background:#f0fff0\"><td>カテゴリ移動</td><td><select name=\"upcategory\"><option "
                         "value=\"\" style=\"color:silver\">順番を上げるカテゴリを選択してください</option><option value=\"\" "
                         "style=\"color:silver\">日記(最上位)</option><option value=\"k2\">&lt;秘密&gt;</option></select></td></tr>"));
@@ -59,7 +59,7 @@ protected:
     blog.Comment("k2", article, "読者", "良い旅");
     blog.Comment("k1", other, "読者", "良い日");
   }
-  std::string Cd(const TFields& fields) { return SettingCell(blog.OwnerPage("demo+cd", fields)); }
+  std::string Cd(const TFields& fields) { return SettingsCell(blog.OwnerPage("demo+cd", fields)); }
   std::string Categories() { return blog.AccountFile("category.txt"); }
   TAdminFixture blog;
   std::string article, other;

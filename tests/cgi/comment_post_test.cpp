@@ -2,10 +2,7 @@
 // stored lines, the block lists and the picture code.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "blog_fixture.h"
-#include "store/DCSVList.h"
 #include "text/dates.h"
 
 namespace {
@@ -19,29 +16,6 @@ const std::string kTable = "<table cellspacing=\"0\" cellpadding=\"0\" class=\"l
 const std::string kClosedTail = "-->\r\n</style></head><body>\r\n<div align=\"center\">\r\n" + kTable +
                                 "\r\n<td class=\"contentcell\">\r\nコメントは許可されていません\r\n"
                                 "</td></tr></table></div></body></html>\r\n";
-
-// Form fields as a browser sends them: every byte but letters and digits percent-encoded.
-std::string Enc(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (isalnum(c)) {
-      out += static_cast<char>(c);
-    } else {
-      char b[4];
-      snprintf(b, sizeof b, "%%%02X", c);
-      out += b;
-    }
-  }
-  return out;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  TCSVList c;
-  c.SetLine(line);
-  std::vector<std::string> out;
-  for (int i = 0; i < c.Count(); ++i) out.push_back(c.Item(i));
-  return out;
-}
 
 bool IsCodeId(const std::string& s, size_t n) {
   return s.size() == n && std::all_of(s.begin(), s.end(), [](char c) { return isalnum(static_cast<unsigned char>(c)); });
@@ -63,8 +37,8 @@ protected:
     TCGIRun r;
     r.query = "demo+sm+" + (id.empty() ? article : id);
     r.method = "POST";
-    r.body = "checkid=" + Enc(p.checkid) + "&category=" + Enc(p.category) + "&commentname=" + Enc(p.name) +
-             "&checkkey=" + Enc(p.checkkey) + "&comment=" + Enc(p.text);
+    r.body = FormBody({{"checkid", p.checkid}, {"category", p.category}, {"commentname", p.name},
+                       {"checkkey", p.checkkey}, {"comment", p.text}});
     r.remoteAddr = address;
     return blog.Inst.Run(r);
   }
@@ -78,16 +52,8 @@ protected:
     return message + "\r\n<a href=\"./velm.exe?demo+sl+" + (id.empty() ? article : id) +
            "\">記事に戻る</a>\r\n</td></tr></table></div></body></html>\r\n";
   }
-  std::vector<std::vector<std::string>> Stored() const {
-    std::vector<std::vector<std::string>> out;
-    for (const std::string& l : SplitLines(blog.Inst.Read(blog.Dir + "comment.txt"))) out.push_back(Fields(l));
-    return out;
-  }
-  std::vector<std::vector<std::string>> Keys() const {
-    std::vector<std::vector<std::string>> out;
-    for (const std::string& l : SplitLines(blog.Inst.Read(blog.Dir + "keylist.txt"))) out.push_back(Fields(l));
-    return out;
-  }
+  std::vector<std::vector<std::string>> Stored() const { return RecordsOf(blog.Inst.Read(blog.Dir + "comment.txt")); }
+  std::vector<std::vector<std::string>> Keys() const { return RecordsOf(blog.Inst.Read(blog.Dir + "keylist.txt")); }
   // A key list line issued `minutes` ago.
   static std::string KeyLine(int minutes, const std::string& id, const std::string& code) {
     return "\"" + FormatStamp(AddSeconds(Now(), -60LL * minutes)) + "\",\"127.0.0.1\",\"" + id + "\",\"" + code + "\"\r\n";

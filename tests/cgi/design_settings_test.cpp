@@ -59,7 +59,7 @@ TEST_F(DesignSettings, SaveWritesEveryKeyInOrderAndTheTitleFile) {
 
   // The confirmation under the frame, which already carries the new title.
   EXPECT_TRUE(Has(res.body, "<title>私の<i>ブログ</i></title>"));
-  const std::string cell = SettingCell(res.body);
+  const std::string cell = SettingsCell(res.body);
   // The answer is the table itself.
   EXPECT_TRUE(StartsWith(cell, "<table border=\"1\" cellpadding=\"3\" "
                                "style=\"background:white; border-collapse:collapse; font-size:x-small\">\r\n<tr><td>タイトル</td>"
@@ -138,7 +138,7 @@ TEST_F(DesignSettings, PageShowsCurrentValuesWithTheColourAndChoiceLists) {
   blog.Category("k1", "日記");
   blog.Style("BACKGROUND=#123456\r\nTITLECOLOR=#abcdef\r\nMENUTEMPNAME=縦長\r\nLAYOUTTYPE=5\r\nUSECOMMENT=1\r\n"
              "CONTENTLOGSIZE=13px\r\nDEFAULTPAGE=k1\r\nNAVICELLWIDTH=170\r\nTITLEALIGN=center center\r\n");
-  const std::string cell = SettingCell(blog.OwnerPage("demo+uc"));
+  const std::string cell = SettingsCell(blog.OwnerPage("demo+uc"));
   EXPECT_TRUE(Has(cell, "<select name=\"background\"><option value=\"\">未指定</option><option value=\"black\" "
                         "style=\"color:black\">黒</option><option value=\"white\" style=\"color:white\">白</option><option "
                         "value=\"#87ceeb\" style=\"color:#87ceeb\">空色</option><option value=\"black\" style=\"color:black\">"
@@ -206,7 +206,7 @@ TEST_F(DesignSettings, SiteImagesUploadShowAndDelete) {
   TCGIResult res = blog.OwnerUpload("demo+tu", {}, {{"uploadimage", "C:\\My Pictures\\タイトル.PNG", kPng, "image/png"}});
   EXPECT_EQ(blog.Inst.Read("images/demo/titleimage.PNG"), kPng);
   // The upload answers with the settings page, which shows the image with its delete button.
-  std::string cell = SettingCell(res.body);
+  std::string cell = SettingsCell(res.body);
   EXPECT_TRUE(Has(cell, "<form style=\"margin:0px\" action=\"./velm.exe?demo+us\" method=\"post\">"));
   EXPECT_TRUE(Has(cell, "<img src=\"./images/demo/titleimage.PNG?"));
   EXPECT_TRUE(Has(cell, "<input type=\"hidden\" name=\"imagetype\" value=\"title\"><input type=\"submit\" value=\"タイトル画像を削除\">"));
@@ -223,11 +223,11 @@ TEST_F(DesignSettings, SiteImagesUploadShowAndDelete) {
   EXPECT_TRUE(Has(blog.Page("demo"), "<img src=\"./images/demo/profileimage.jpg\" width=\"144\" alt=\"Profile image\">"));
 
   res = blog.Owner("demo+dd", {{"imagetype", "Background"}});
-  EXPECT_TRUE(Has(SettingCell(res.body), "<p style=\"color:blue\">画像を削除しました。</p>"));
+  EXPECT_TRUE(Has(SettingsCell(res.body), "<p style=\"color:blue\">画像を削除しました。</p>"));
   EXPECT_FALSE(blog.Inst.Exists("images/demo/velmbackground.jpg"));
   // Nothing left to delete, or a type that names no image: the page follows without a message.
   for (const char* type : {"background", "../velmsystem/account.ini", "TITLEIMAGE"})
-    EXPECT_TRUE(StartsWith(SettingCell(blog.Owner("demo+dd", {{"imagetype", type}}).body), "<form ")) << type;
+    EXPECT_TRUE(StartsWith(SettingsCell(blog.Owner("demo+dd", {{"imagetype", type}}).body), "<form ")) << type;
   EXPECT_TRUE(blog.Inst.Exists("images/demo/titleimage.gif") && blog.Inst.Exists("velmsystem/account.ini"));
   blog.Owner("demo+dd", {{"imagetype", "profile"}});
   EXPECT_FALSE(blog.Inst.Exists("images/demo/profileimage.jpg"));
@@ -236,7 +236,7 @@ TEST_F(DesignSettings, SiteImagesUploadShowAndDelete) {
 TEST_F(DesignSettings, SiteImageUploadsThatAreRefused) {
   blog.Ini("ATTACHMAXSIZE=100\r\n");
   auto upload = [&](const std::string& name, const std::string& bytes, const std::string& origin = "") {
-    return SettingCell(blog.OwnerUpload("demo+tu", {}, {{"uploadimage", name, bytes}}, origin).body);
+    return SettingsCell(blog.OwnerUpload("demo+tu", {}, {{"uploadimage", name, bytes}}, origin).body);
   };
   // Another type of file and an empty file change nothing and say nothing.
   EXPECT_TRUE(StartsWith(upload("t.bmp", "BM" + std::string(50, 'b')), "<form "));

@@ -5,11 +5,6 @@
 
 namespace {
 
-std::string ErrorPage(const std::string& message, const std::string& charset = "shift_jis") {
-  return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html lang=\"ja\"><head>"
-         "<meta http-equiv=\"content-type\" content=\"text/html; charset=" + charset +
-         "\"><title>VELM SYSTEM ERROR</title></head><body><span style=\"color:red\">" + message + "</span></body></html>";
-}
 const std::string kUnknown = ErrorPage("存在しないアカウントです");
 
 TEST(Dispatcher, MissingSettingsAndAccounts) {

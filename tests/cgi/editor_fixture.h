@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "blog_fixture.h"
-#include "store/DCSVList.h"
 #include "text/dates.h"
 
 class TOwnerFixture : public TBlogFixture {
@@ -40,17 +39,7 @@ public:
   }
 
   // The record lines of a data file of the account, split.
-  std::vector<std::vector<std::string>> Records(const std::string& file) const {
-    std::vector<std::vector<std::string>> out;
-    for (const std::string& line : SplitLines(Inst.Read(Dir + file))) {
-      TCSVList csv;
-      csv.SetLine(line);
-      std::vector<std::string> fields;
-      for (int i = 0; i < csv.Count(); ++i) fields.push_back(csv.Item(i));
-      out.push_back(fields);
-    }
-    return out;
-  }
+  std::vector<std::vector<std::string>> Records(const std::string& file) const { return RecordsOf(Inst.Read(Dir + file)); }
   std::vector<std::string> Lines(const std::string& rel) const { return SplitLines(Inst.Read(rel)); }
   // The names of the files in the account's image folder, sorted.
   std::vector<std::string> Images() const {
@@ -62,13 +51,6 @@ public:
   std::string Root() const { return Inst.AccountFolder().substr(0, Inst.AccountFolder().size() - std::string(Dir).size()); }
 };
 
-// The settings cell of an owner's page: what follows the administration frame.
-inline std::string SettingsCell(const std::string& page) {
-  const std::string open = "</td><td class=\"settingcell\">\r\n";
-  const size_t a = page.find(open);
-  return a == std::string::npos ? "" : page.substr(a + open.size());
-}
-
 // "yyyy/mm/dd hh:nn:ss" stamps from `from` to now: a time the program took while a test ran.
 inline bool StampSince(time_t from, const std::string& stamp) {
   for (time_t t = from; t <= time(nullptr) + 1; ++t)
@@ -76,7 +58,4 @@ inline bool StampSince(time_t from, const std::string& stamp) {
   return false;
 }
 
-inline const std::string kLoginFailure =
-    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html lang=\"ja\"><head>"
-    "<meta http-equiv=\"content-type\" content=\"text/html; charset=shift_jis\"><title>VELM SYSTEM ERROR</title>"
-    "</head><body><span style=\"color:red\">ログイン名又はパスワードが間違っています</span></body></html>";
+inline const std::string kLoginFailure = ErrorPage("ログイン名又はパスワードが間違っています");

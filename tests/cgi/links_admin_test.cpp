@@ -11,7 +11,7 @@ class Links : public ::testing::Test {
 protected:
   void SetUp() override { blog.Ini("USELINKBANNER=ON\r\nBANNERMAXSIZE=1000\r\n"); }
   std::string Ld(const TFields& fields, const std::vector<TUpload>& files = {}) {
-    return SettingCell(blog.OwnerUpload("demo+ld", fields, files).body);
+    return SettingsCell(blog.OwnerUpload("demo+ld", fields, files).body);
   }
   std::string LinkFile() { return blog.AccountFile("url.link"); }
   // The id of the n-th line of url.link.
@@ -44,7 +44,7 @@ TEST_F(Links, AddWithTitleOrUrlAndABanner) {
   EXPECT_TRUE(Has(top, "<a href=\"http://second.example/\" target=\"_blank\">http://second.example/</a><br>"));
 
   // The page lists both links for editing, moving and deleting.
-  cell = SettingCell(blog.OwnerPage("demo+lv"));
+  cell = SettingsCell(blog.OwnerPage("demo+lv"));
   EXPECT_TRUE(Has(cell, "<select name=\"dellink\"><option value=\"\" style=\"color:silver\">削除するリンクを選択してください</option>"
                         "<option value=\"" + id + "\">友達の&lt;ブログ&gt;</option><option value=\"" + IdOf(1) +
                         "\">http://second.example/</option></select>"));
@@ -93,8 +93,8 @@ TEST_F(Links, EditChangeMoveAndDelete) {
                                "してください</td></tr>\r\n"))
       << cell;
   EXPECT_TRUE(Has(cell, "<img src=\"./images/demo/" + one + ".jpg\" alt=\"一\">"));
-  EXPECT_EQ(SettingCell(blog.OwnerPage("demo+lv+" + one)), cell);
-  EXPECT_FALSE(Has(SettingCell(blog.OwnerPage("demo+lv+nosuchlink")), "編集リンク"));
+  EXPECT_EQ(SettingsCell(blog.OwnerPage("demo+lv+" + one)), cell);
+  EXPECT_FALSE(Has(SettingsCell(blog.OwnerPage("demo+lv+nosuchlink")), "編集リンク"));
 
   // A change replaces the line and the banner (another extension goes).
   cell = Ld({{"linkid", one}, {"newurltitle", "いち"}, {"newurllink", "http://uno.example/"}, {"newurlcategory", "数"}},

@@ -8,10 +8,7 @@
 
 namespace {
 
-const std::string kFailure =
-    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html lang=\"ja\"><head>"
-    "<meta http-equiv=\"content-type\" content=\"text/html; charset=shift_jis\"><title>VELM SYSTEM ERROR</title>"
-    "</head><body><span style=\"color:red\">ログイン名又はパスワードが間違っています</span></body></html>";
+const std::string kFailure = ErrorPage("ログイン名又はパスワードが間違っています");
 const std::string kLogin = "loginname=owner&loginpass=secret";
 
 // A Set-Cookie value for name=value expiring `days` from now (a few seconds of slack).

@@ -8,13 +8,13 @@ namespace {
 TEST(ProfilePage, SavedOnOneLineAndEditedOnSeveral) {
   TAdminFixture blog;
   EXPECT_TRUE(Has(blog.Page("demo"), "プロフィールは未設定です"));
-  const std::string empty = SettingCell(blog.OwnerPage("demo+pv"));
+  const std::string empty = SettingsCell(blog.OwnerPage("demo+pv"));
   EXPECT_EQ(empty, "<form style=\"margin:0px\" action=\"./velm.exe?demo+ps\" method=\"post\">\r\n<table border=\"0\" "
                    "cellpadding=\"5\" style=\"border-collapse:collapse; font-size:x-small\">\r\n<tr style=\"background:#f0fff0\">"
                    "<td>プロフィール</td><td><textarea name=\"userprofile\" rows=\"15\" cols=\"30\"></textarea></td></tr>\r\n"
                    "</table>\r\n<input type=\"submit\" value=\"上記の内容に変更します\"></form>\r\n" + kPageEnd);
 
-  const std::string cell = SettingCell(blog.OwnerPage("demo+ps", {{"userprofile", "東京在住\r\n<b>猫</b>好き &amp; 犬"}}));
+  const std::string cell = SettingsCell(blog.OwnerPage("demo+ps", {{"userprofile", "東京在住\r\n<b>猫</b>好き &amp; 犬"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">プロフィールの保存を行いました</p>\r\n"));
   EXPECT_EQ(blog.AccountFile("profile.txt"), "東京在住<br><b>猫</b>好き &amp; 犬\r\n");
   // Shown again on two lines, escaped so that it comes back as it was typed.
@@ -31,7 +31,7 @@ TEST(ProfilePage, SavedOnOneLineAndEditedOnSeveral) {
 
 TEST(UserColors, CompleteRowsSavedEmptyFormClears) {
   TAdminFixture blog;
-  std::string cell = SettingCell(blog.OwnerPage("demo+hc"));
+  std::string cell = SettingsCell(blog.OwnerPage("demo+hc"));
   EXPECT_TRUE(StartsWith(cell, "<form style=\"margin:0px\" action=\"./velm.exe?demo+hs\" method=\"post\">\r\n<table border=\"1\" "
                                "cellpadding=\"3\" style=\"border-collapse:collapse; font-size:x-small\">\r\n<tr><td>色の名前</td>"
                                "<td>カラーコード</td></tr>\r\n<tr><td><input style=\"width:150px\" type=\"text\" name=\"colorname0\" "
@@ -39,7 +39,7 @@ TEST(UserColors, CompleteRowsSavedEmptyFormClears) {
   EXPECT_TRUE(Has(cell, "name=\"colorcode19\" value=\"\"></td></tr>\r\n</table>\r\n<input type=\"submit\" value=\"上記の内容で登録します\">"));
   EXPECT_FALSE(Has(cell, "colorname20"));
 
-  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", " 空 "}, {"colorcode0", "#87ceeb"}, {"colorname1", "名前だけ"},
+  cell = SettingsCell(blog.OwnerPage("demo+hs", {{"colorname0", " 空 "}, {"colorcode0", "#87ceeb"}, {"colorname1", "名前だけ"},
                                                 {"colorcode2", "#000"}, {"colorname5", "\"引用\"<色>"}, {"colorcode5", "red\r\n\"x\"<y>"},
                                                 {"colorname19", "最後"}, {"colorcode19", "navy"}, {"colorname20", "範囲外"},
                                                 {"colorcode20", "red"}}));
@@ -50,7 +50,7 @@ TEST(UserColors, CompleteRowsSavedEmptyFormClears) {
   // The colours join every colour choice of the settings page.
   EXPECT_TRUE(Has(blog.OwnerPage("demo+vv"), "<option value=\"navy\" style=\"color:navy\">最後</option>"));
 
-  cell = SettingCell(blog.OwnerPage("demo+hs", {{"colorname0", ""}, {"colorcode0", "red"}}));
+  cell = SettingsCell(blog.OwnerPage("demo+hs", {{"colorname0", ""}, {"colorcode0", "red"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">ユーザーカラーをクリアしました</p>"));
   EXPECT_FALSE(blog.AccountHas("usercolor.txt"));
   EXPECT_FALSE(Has(blog.OwnerPage("demo+vv"), "最後"));
@@ -61,7 +61,7 @@ TEST(UserColors, MoreThanTwentyStoredShowsTwenty) {
   std::string file;
   for (int i = 0; i < 25; ++i) file += "\"c" + std::to_string(i) + "\",\"#0000" + TwoDigits(i) + "\"\r\n";
   blog.Inst.Write(blog.Dir + "usercolor.txt", file);
-  const std::string cell = SettingCell(blog.OwnerPage("demo+hc"));
+  const std::string cell = SettingsCell(blog.OwnerPage("demo+hc"));
   EXPECT_TRUE(Has(cell, "name=\"colorname19\" value=\"c19\""));
   EXPECT_FALSE(Has(cell, "c20"));
 }
@@ -69,7 +69,7 @@ TEST(UserColors, MoreThanTwentyStoredShowsTwenty) {
 TEST(Gadgets, EveryBoxSavedBetweenItsMarks) {
   TAdminFixture blog;
   blog.Ini("SIDEMENUMAX=5\r\nDEFAULTSIDEMENU2START\r\n既定の<b>箱</b>\r\nDEFAULTSIDEMENU2END\r\n");
-  std::string cell = SettingCell(blog.OwnerPage("demo+mv"));
+  std::string cell = SettingsCell(blog.OwnerPage("demo+mv"));
   EXPECT_TRUE(StartsWith(cell, "<p>ガジェットエリアはレイアウトが３列の場合にユーザーが任意の内容を記述できるボックスです。"));
   EXPECT_TRUE(Has(cell, "マクロ説明</a>\r\n<div id=\"macrohelp\" style=\"display:none\">"));
   for (const char* attr : {"key", "src", "count", "cachetime", "desc"}) EXPECT_TRUE(Has(cell, std::string("<td>") + attr + "</td>"));
@@ -80,7 +80,7 @@ TEST(Gadgets, EveryBoxSavedBetweenItsMarks) {
   EXPECT_FALSE(Has(cell, "name=\"sidemenu6\""));
   EXPECT_FALSE(Has(cell, "<p style=\"color:blue\">"));
 
-  cell = SettingCell(blog.OwnerPage("demo+ms", {{"sidemenu1", "<b>一</b>\r\n二行目"}, {"sidemenu3", "三"},
+  cell = SettingsCell(blog.OwnerPage("demo+ms", {{"sidemenu1", "<b>一</b>\r\n二行目"}, {"sidemenu3", "三"},
                                                 {"sidemenu4", "四\r\n"}, {"sidemenu6", "範囲外"}}));
   EXPECT_TRUE(StartsWith(cell, "<p style=\"color:blue\">設定を保存しました</p>\r\n<p>ガジェットエリアは"));
   EXPECT_EQ(blog.AccountFile("sidemenu.txt"),

@@ -152,15 +152,11 @@ TEST(KeyImage, PictureGeometryAndColours) {
   EXPECT_GE(noise, pic.Height - 3);
   EXPECT_GT(white, (pic.Width - 2) * (pic.Height - 2) / 2);
 
-  // The same twists give the same picture; the JPEG keeps the size.
+  // The same twists give the same picture.
   std::mt19937 again(7);
   TBitmap24 same;
   auth.DrawTextPicture(text, 5, 0, 5, 5, same, again);
   EXPECT_EQ(same.Pixels, pic.Pixels);
-  std::string jpeg;
-  ASSERT_TRUE(EncodeJPEG(pic, jpeg));
-  int w = 0, h = 0;
-  EXPECT_TRUE(JPEGSize(jpeg, w, h) && w == pic.Width && h == pic.Height);
 }
 
 TEST(KeyImage, BitmapOutput) {
